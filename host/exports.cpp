@@ -1,0 +1,122 @@
+// The functions the editor calls. Each is extern "C" and __stdcall, exported undecorated with a
+// fixed ordinal through res/Brinkwatcher.def.
+
+#include <windows.h>
+
+#include <iterator>
+
+#include "host/host_messages.h"
+#include "host/resource_text.h"
+#include "res/resource_ids.h"
+#include "scroll/redraw.h"
+#include "scroll/scroll_ahead.h"
+#include "settings/properties_dialog.h"
+#include "settings/settings.h"
+
+namespace {
+enum EventBits : UINT {
+  EventCaretMoved = 0x20,
+  EventReloadSettings = 0x400,
+  EventCancelRedraw = 0x800 | 0x20000,
+  EventArmRedraw = 0x200000,
+};
+
+// The editor's queries that need an action; the other codes of the range get a fixed answer.
+enum PlugInQuery : UINT {
+  QueryFirst = 0x900,
+  QueryShowProperties = 0x901,
+  QueryName = 0x903,
+  QueryVersion = 0x905,
+  QueryMaskColor = 0x909,
+  QueryInfo = 0x90A,
+};
+
+// Fixed answers to the codes 0x900 ... 0x90A that need no action.
+constexpr LRESULT FixedAnswers[] = {1, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0};
+
+constexpr LRESULT ToolbarMaskColor = 0x00FF00FF;
+
+LRESULT InfoItem(WPARAM item) {
+  switch (item) {
+    case 1:
+      return 1;
+    case 2:
+      return 99000;
+    case 3:
+      return 7000;
+    case 4:
+      return 1;
+    case 5:
+      return 0;
+    case 6:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+INT_PTR ShowProperties(HWND view) {
+  return DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_PROPERTIES), view,
+                         PropertiesDialogProc, reinterpret_cast<LPARAM>(view));
+}
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) ModuleInstance = instance;
+  // Unloaded by FreeLibrary (not process exit): a timer left armed on this thread would call
+  // into code that is gone.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) StopRedrawTimerAtUnload();
+  return TRUE;
+}
+
+void WINAPI OnEvents(HWND view, UINT events, LPARAM /*value*/) {
+  if (events & EventReloadSettings) {
+    HostVersionAtLeast14600 = QueryHostVersion(view) >= 14600u;
+    LoadSettings(view);
+  }
+  if (events & EventCaretMoved) ApplyScrollAhead(view);
+  if (events & EventArmRedraw) ArmRedraw(view);
+  if (events & EventCancelRedraw) CancelRedraw();
+}
+
+INT_PTR WINAPI OnCommand(HWND view) {
+  return ShowProperties(view);
+}
+
+BOOL WINAPI QueryStatus(HWND /*view*/, BOOL* checked) {
+  if (checked != nullptr) *checked = FALSE;
+  return TRUE;
+}
+
+UINT WINAPI GetMenuTextID() {
+  return IDS_MENU_TEXT;
+}
+
+// Exported twice: as GetStatusMessageID and as GetBitmapID, both 102.
+UINT WINAPI GetStatusMessageID() {
+  return IDS_STATUS_TEXT;
+}
+
+LRESULT WINAPI PlugInProc(HWND view, UINT code, WPARAM wParam, LPARAM lParam) {
+  switch (code) {
+    case QueryShowProperties:
+      return ShowProperties(view) != -1 ? 1 : 0;
+    case QueryName:
+      return CopyResourceText(IDS_PLUGIN_NAME, static_cast<UINT>(wParam),
+                              reinterpret_cast<wchar_t*>(lParam));
+    case QueryVersion:
+      return CopyResourceText(IDS_VERSION_TEXT, static_cast<UINT>(wParam),
+                              reinterpret_cast<wchar_t*>(lParam));
+    case QueryMaskColor:
+      return ToolbarMaskColor;
+    case QueryInfo:
+      return InfoItem(wParam);
+    default:
+      if (code - QueryFirst < std::size(FixedAnswers)) return FixedAnswers[code - QueryFirst];
+      return 0;
+  }
+}
+
+}  // extern "C"

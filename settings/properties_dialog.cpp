@@ -1,0 +1,134 @@
+#include "settings/properties_dialog.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <cwchar>
+
+#include "host/resource_text.h"
+#include "res/resource_ids.h"
+#include "settings/settings.h"
+
+namespace {
+constexpr int MaxLineCount = 20;
+constexpr int ViewSlot = 8;  // DWL_USER
+
+int32_t LimitLineCount(int32_t count) {
+  return count < 0 ? 0 : count > MaxLineCount ? MaxLineCount : count;
+}
+
+void FillLineCountCombos(HWND dialog) {
+  SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_RESETCONTENT, 0, 0);
+  SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_RESETCONTENT, 0, 0);
+  for (int i = 0; i <= MaxLineCount; ++i) {
+    wchar_t item[64];
+    swprintf(item, 64, L"%d", i);
+    SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  }
+}
+
+void InitDialog(HWND dialog, HWND view) {
+  SetWindowLongW(dialog, ViewSlot, static_cast<LONG>(reinterpret_cast<LONG_PTR>(view)));
+  SetWindowTextW(dialog, LoadResourceString(IDS_PLUGIN_NAME).c_str());
+  SetDlgItemTextW(dialog, IDC_NOTE, LoadResourceString(IDS_DIALOG_NOTE).c_str());
+
+  FillLineCountCombos(dialog);
+  SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_SETCURSEL, LimitLineCount(Settings.brinkwatcherUp),
+                      0);
+  SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_SETCURSEL,
+                      LimitLineCount(Settings.brinkwatcherDown), 0);
+  if (Settings.mouseCancel) CheckDlgButton(dialog, IDC_MOUSE_CANCEL, BST_CHECKED);
+
+  const uint32_t delay = Settings.redrawDelay;
+  SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETRANGE32, MinRedrawDelay, MaxRedrawDelay);
+  SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETPOS32, 0, static_cast<LPARAM>(delay));
+  SendDlgItemMessageW(dialog, IDC_DELAY, EM_LIMITTEXT, 4, 0);
+  SetDlgItemInt(dialog, IDC_DELAY, delay, FALSE);
+}
+
+// The arrows step the number in the field to the next multiple of ten; the up-down control's own
+// position is never read.
+BOOL StepDelay(HWND dialog, int delta) {
+  if (delta == 0) return FALSE;
+  const int32_t current = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_DELAY, nullptr, FALSE));
+  const int32_t step = delta > 0 ? static_cast<int32_t>(static_cast<uint32_t>(current) + 10u) / 10
+                                 : static_cast<int32_t>(static_cast<uint32_t>(current) - 1u) / 10;
+  int64_t value = static_cast<int64_t>(step) * 10;
+  value = value < MinRedrawDelay ? MinRedrawDelay : value > MaxRedrawDelay ? MaxRedrawDelay : value;
+  SetDlgItemInt(dialog, IDC_DELAY, static_cast<UINT>(value), FALSE);
+  return TRUE;
+}
+
+void TakeLineCount(HWND dialog, int comboId, std::atomic<int32_t>& field) {
+  const LRESULT selected = SendDlgItemMessageW(dialog, comboId, CB_GETCURSEL, 0, 0);
+  if (selected != CB_ERR) field = LimitLineCount(static_cast<int32_t>(selected));
+}
+
+void ConfirmDialog(HWND dialog) {
+  BOOL isNumber = FALSE;
+  const UINT entered = GetDlgItemInt(dialog, IDC_DELAY, &isNumber, FALSE);
+  if (!isNumber) {
+    MessageBoxW(dialog, LoadResourceString(IDS_DELAY_NOT_A_NUMBER).c_str(), nullptr, MB_ICONERROR);
+    return;
+  }
+
+  TakeLineCount(dialog, IDC_UP_LINES, Settings.brinkwatcherUp);
+  TakeLineCount(dialog, IDC_DOWN_LINES, Settings.brinkwatcherDown);
+  Settings.mouseCancel = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
+
+  // A delay left at the keyboard default stays non-custom, so it keeps following the keyboard.
+  const uint32_t delay = LimitRedrawDelay(entered);
+  if (delay != Settings.redrawDelay || Settings.redrawDelayCustom) {
+    Settings.redrawDelay = delay;
+    Settings.redrawDelayCustom = true;
+  }
+
+  SaveSettings(reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetWindowLongW(dialog, ViewSlot))));
+  EndDialog(dialog, IDOK);
+}
+
+void RestoreDefaultDelay(HWND dialog) {
+  const uint32_t delay = DefaultRedrawDelay();
+  SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETPOS32, 0, static_cast<LPARAM>(delay));
+  SetDlgItemInt(dialog, IDC_DELAY, delay, FALSE);
+  SetFocus(GetDlgItem(dialog, IDC_DELAY));
+}
+
+BOOL OnCommand(HWND dialog, WPARAM wParam) {
+  if (HIWORD(wParam) != 0) return FALSE;
+  switch (LOWORD(wParam)) {
+    case IDOK:
+      ConfirmDialog(dialog);
+      return TRUE;
+    case IDCANCEL:
+      EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case IDC_RESTORE_DEFAULT:
+      RestoreDefaultDelay(dialog);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+BOOL OnNotify(HWND dialog, LPARAM lParam) {
+  const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (header == nullptr || header->code != static_cast<UINT>(UDN_DELTAPOS)) return FALSE;
+  return StepDelay(dialog, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta);
+}
+}  // namespace
+
+INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitDialog(dialog, reinterpret_cast<HWND>(lParam));
+      return FALSE;  // no initial keyboard focus
+    case WM_NOTIFY:
+      return OnNotify(dialog, lParam);
+    case WM_COMMAND:
+      return OnCommand(dialog, wParam);
+    default:
+      return FALSE;
+  }
+}

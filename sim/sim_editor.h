@@ -1,0 +1,166 @@
+#pragma once
+// A simulated EmEditor: a frame window with a child view window in a real message loop. It loads
+// the plug-in DLL as the editor does, answers the host messages from a small document model and
+// a profile store, records every host message it receives, and sends the editor's events.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "host/host_messages.h"
+
+namespace sim {
+
+enum EditorEvent : UINT {
+  EventCaretMoved = 0x20,
+  EventReloadSettings = 0x400,
+  EventKillFocus = 0x800,
+  EventIdle = 0x200000,
+};
+
+struct Document {
+  int32_t lines = 200;
+  int32_t page = 30;  // lines the view shows
+  ViewPoint caret{0, 0};
+  ViewPoint scroll{0, 0};
+  int32_t maxScrollX = 0;    // the horizontal scroll range: x is clamped to 0 ... maxScrollX
+  uint32_t version = 14600;  // answer to HostGetVersion
+  int32_t hiddenLines = 0;   // answer to HostGetInfo 333
+};
+
+// One host message as the simulated editor received it.
+struct HostCall {
+  UINT code;
+  WPARAM wParam;
+  bool toFrame;
+  ViewPoint in;            // the point as sent (for points passed in)
+  ViewPoint out;           // the point as answered (for points passed out)
+  std::wstring valueName;  // profile messages
+  uint32_t value;          // profile value written, or answered on a read
+  LRESULT result;
+};
+
+// A profile store keyed by (key selector, section, value name), holding 4-byte values.
+struct ProfileKey {
+  uint32_t selector;
+  std::wstring section;
+  std::wstring name;
+  bool operator<(const ProfileKey& o) const {
+    return std::tie(selector, section, name) < std::tie(o.selector, o.section, o.name);
+  }
+};
+using ProfileStore = std::map<ProfileKey, uint32_t>;
+
+// A test's hook into the answers: return true to answer `message` with `result` instead.
+using HostOverride =
+    std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
+
+// The seven exports, called as the editor calls them.
+struct PluginExports {
+  void(WINAPI* OnEvents)(HWND, UINT, LPARAM) = nullptr;
+  INT_PTR(WINAPI* OnCommand)(HWND) = nullptr;
+  BOOL(WINAPI* QueryStatus)(HWND, BOOL*) = nullptr;
+  UINT(WINAPI* GetMenuTextID)() = nullptr;
+  UINT(WINAPI* GetStatusMessageID)() = nullptr;
+  UINT(WINAPI* GetBitmapID)() = nullptr;
+  LRESULT(WINAPI* PlugInProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
+};
+
+struct EditorOptions {
+  int x = 0;
+  int y = 0;
+  int width = 640;
+  int height = 560;
+  bool visible = true;
+  const wchar_t* title = L"Brinkwatcher - simulated editor";
+};
+
+class Editor {
+ public:
+  explicit Editor(const EditorOptions& options = {});
+  ~Editor();
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+
+  HWND frame() const { return frame_; }
+  HWND view() const { return view_; }
+
+  // Loads the DLL with LoadLibraryW and resolves the exports; sends the reload event once.
+  bool LoadPlugin(const std::wstring& path, bool sendReload = true);
+  void UnloadPlugin();
+  HMODULE module() const { return module_; }
+  const PluginExports& plugin() const { return exports_; }
+
+  // Sends events to the plug-in (nothing when no plug-in is loaded).
+  void SendEvents(UINT events);
+
+  // What the editor does for a key: moves the caret, scrolls it into view, reports the move.
+  void PressKey(UINT vk, bool ctrl = false);
+  // The same for a click on a row of the page.
+  void ClickRow(int32_t row);
+  // Moves the caret as the editor would, without any event.
+  void MoveCaretTo(int32_t line);
+
+  // Pumps messages until `ms` have passed; after handled input, sends the idle event once the
+  // queue is empty, as the editor does.
+  void Pump(DWORD ms);
+  // Pumps until `done` holds or `ms` have passed; true if it held.
+  bool PumpUntil(const std::function<bool()>& done, DWORD ms);
+
+  Document& doc() { return doc_; }
+  ProfileStore& profile() { return profile_; }
+  std::vector<HostCall>& calls() { return calls_; }
+  void ClearCalls() { calls_.clear(); }
+  void SetOverride(HostOverride hook) { override_ = std::move(hook); }
+
+  // Full repaints of the view: the whole client area, background not erased.
+  int fullRepaints() const { return fullRepaints_; }
+  int paints() const { return paints_; }
+  // Pumps until the window system has stopped painting the new windows, then zeroes the counts,
+  // so that only later repaints are counted.
+  void Settle();
+
+  // Keeps the profile in a text file between runs.
+  bool LoadProfileFile(const std::wstring& path);
+  bool SaveProfileFile(const std::wstring& path) const;
+
+  // The first line the editor itself would show for `caret` starting from `scroll`.
+  static int32_t ScrollToShow(int32_t caret, int32_t scroll, int32_t page);
+
+ private:
+  static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK ViewProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT AnswerView(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT AnswerProfile(UINT message, LPARAM lParam);
+  void Paint();
+  void SetScroll(ViewPoint target);
+  void CaretMoved();
+
+  HWND frame_ = nullptr;
+  HWND view_ = nullptr;
+  HMODULE module_ = nullptr;
+  PluginExports exports_;
+  Document doc_;
+  ProfileStore profile_;
+  std::vector<HostCall> calls_;
+  HostOverride override_;
+  int fullRepaints_ = 0;
+  int paints_ = 0;
+  bool eraseRequested_ = false;
+  bool inputHandled_ = false;
+};
+
+// Registers the common controls the way the editor does at start (the up-down class included).
+void InitCommonControlsLikeEditor();
+
+// The directory of the running program, with a trailing backslash.
+std::wstring ProgramDirectory();
+
+const wchar_t* HostMessageName(UINT code);
+
+}  // namespace sim

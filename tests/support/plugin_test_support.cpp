@@ -1,0 +1,128 @@
+#include "tests/support/plugin_test_support.h"
+
+#include <atomic>
+#include <sstream>
+
+extern "C" int32_t StackDriftAfterCall(const void* function, const uint32_t* args, int32_t count);
+
+namespace testing_support {
+
+std::wstring PluginPath() {
+  return sim::ProgramDirectory() + L"Brinkwatcher.dll";
+}
+
+std::wstring FreshPluginCopy() {
+  static std::atomic<int> counter{0};
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring copy = std::wstring(temp) + L"Brinkwatcher-fresh-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(counter++) + L".dll";
+  CopyFileW(PluginPath().c_str(), copy.c_str(), FALSE);
+  return copy;
+}
+
+namespace {
+std::string Narrow(const wchar_t* text) {
+  std::string out;
+  for (; *text; ++text) out.push_back(static_cast<char>(*text));
+  return out;
+}
+
+bool HasPoint(UINT code) {
+  return code == HostGetCaretPos || code == HostGetPageSize || code == HostGetScrollPos ||
+         code == HostSetCaretPos || code == HostSetScrollPos;
+}
+
+ViewPoint PointOf(const sim::HostCall& call) {
+  return call.code == HostSetCaretPos || call.code == HostSetScrollPos ? call.in : call.out;
+}
+}  // namespace
+
+std::string Describe(const std::vector<sim::HostCall>& calls) {
+  std::ostringstream out;
+  for (const auto& call : calls) {
+    out << "  " << Narrow(sim::HostMessageName(call.code));
+    if (HasPoint(call.code)) out << " (" << PointOf(call).x << ", " << PointOf(call).y << ")";
+    if (call.code == HostGetInfo) out << " wParam " << call.wParam;
+    if (!call.valueName.empty()) out << " " << Narrow(call.valueName.c_str()) << "=" << call.value;
+    out << "\n";
+  }
+  return out.str();
+}
+
+std::string Describe(const std::vector<Expected>& expected) {
+  std::ostringstream out;
+  for (const auto& e : expected) {
+    out << "  " << Narrow(sim::HostMessageName(e.code));
+    if (e.checkPoint) out << " (" << e.x << ", " << e.y << ")";
+    out << "\n";
+  }
+  return out.str();
+}
+
+::testing::AssertionResult SameSequence(const std::vector<sim::HostCall>& calls,
+                                        const std::vector<Expected>& expected) {
+  bool same = calls.size() == expected.size();
+  for (size_t i = 0; same && i < calls.size(); ++i) {
+    same = calls[i].code == expected[i].code;
+    if (same && expected[i].checkPoint) {
+      const ViewPoint p = PointOf(calls[i]);
+      same = p.x == expected[i].x && p.y == expected[i].y;
+    }
+  }
+  if (same) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "expected " << expected.size() << " messages:\n"
+                                       << Describe(expected) << "received " << calls.size() << ":\n"
+                                       << Describe(calls);
+}
+
+void StoreSettings(sim::Editor& editor, int32_t up, int32_t down, bool mouseCancel,
+                   uint32_t redrawDelay) {
+  auto& store = editor.profile();
+  const auto key = [](const wchar_t* name) {
+    return sim::ProfileKey{HostPluginProfileKey, L"Brinkwatcher", name};
+  };
+  store[key(L"brinkwatcherUp")] = static_cast<uint32_t>(up);
+  store[key(L"brinkwatcherDown")] = static_cast<uint32_t>(down);
+  store[key(L"mouseCancel")] = mouseCancel ? 1 : 0;
+  store[key(L"redrawDelay")] = redrawDelay;
+}
+
+bool StoredValue(sim::Editor& editor, const wchar_t* name, uint32_t& value) {
+  auto found = editor.profile().find({HostPluginProfileKey, L"Brinkwatcher", name});
+  if (found == editor.profile().end()) return false;
+  value = found->second;
+  return true;
+}
+
+void SetMouseButton(UINT vk, bool down) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  switch (vk) {
+    case VK_LBUTTON:
+      input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+      break;
+    case VK_RBUTTON:
+      input.mi.dwFlags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+      break;
+    default:
+      input.mi.dwFlags = down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
+      break;
+  }
+  SendInput(1, &input, sizeof(input));
+  // Let the input reach the system's key state before the caller looks.
+  const ULONGLONG deadline = GetTickCount64() + 2000;
+  while (((GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0) != down &&
+         GetTickCount64() < deadline) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(5);
+  }
+}
+
+int32_t StackDrift(const void* function, std::vector<uint32_t> args) {
+  return StackDriftAfterCall(function, args.data(), static_cast<int32_t>(args.size()));
+}
+
+}  // namespace testing_support
