@@ -450,8 +450,15 @@ bool Editor::SaveProfileFile(const std::wstring& path) const {
 }
 
 void InitCommonControlsLikeEditor() {
+  // Loaded on demand: a program that never calls this never has the common controls (loading
+  // the library may register its classes), so tests can run without the up-down class.
+  HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+  if (comctl == nullptr) return;
+  using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitFunction>(
+      reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  if (init != nullptr) init(&controls);
 }
 
 std::wstring ProgramDirectory() {
