@@ -220,7 +220,7 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
   if (override_ && override_(message, wParam, lParam, result)) {
     if (point != nullptr && message != HostGetVersion && message != HostGetInfo) call.out = *point;
     call.result = result;
-    calls_.push_back(call);
+    if (recording_) calls_.push_back(call);
     return result;
   }
   switch (message) {
@@ -262,7 +262,7 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
     call.out = *point;
   }
   call.result = result;
-  calls_.push_back(call);
+  if (recording_) calls_.push_back(call);
   return result;
 }
 
@@ -293,7 +293,7 @@ LRESULT Editor::AnswerProfile(UINT message, LPARAM lParam) {
     }
   }
   call.result = result;
-  calls_.push_back(call);
+  if (recording_) calls_.push_back(call);
   return result;
 }
 

@@ -116,6 +116,9 @@ class Editor {
   ProfileStore& profile() { return profile_; }
   std::vector<HostCall>& calls() { return calls_; }
   void ClearCalls() { calls_.clear(); }
+  // Recording is on by default; a benchmark turns it off so that the recorder's growth does not
+  // dominate the cost of the messages it times.
+  void SetRecording(bool on) { recording_ = on; }
   void SetOverride(HostOverride hook) { override_ = std::move(hook); }
 
   // Full repaints of the view: the whole client area, background not erased.
@@ -153,6 +156,7 @@ class Editor {
   int paints_ = 0;
   bool eraseRequested_ = false;
   bool inputHandled_ = false;
+  bool recording_ = true;
 };
 
 // Registers the common controls the way the editor does at start (the up-down class included).
