@@ -1,0 +1,137 @@
+// OnEvents as the editor calls it: which bits do what, in which order, and what happens with
+// input the editor should never send.
+
+#include "tests/support/plugin_fixture.h"
+
+using testing_support::Msg;
+using testing_support::SameSequence;
+
+namespace {
+
+using EventDispatch = PluginFixture;
+
+struct IgnoredCase {
+  const char* name;
+  UINT events;
+};
+
+class IgnoredEvents : public PluginFixture, public ::testing::WithParamInterface<IgnoredCase> {};
+
+TEST_P(IgnoredEvents, SendNothing) {
+  Load();
+  Place(30, 100, 129);  // a caret move here would scroll
+  editor.SendEvents(GetParam().events);
+  EXPECT_TRUE(SameSequence(editor.calls(), {}));
+  EXPECT_EQ(editor.doc().scroll.y, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bits, IgnoredEvents,
+                         ::testing::Values(IgnoredCase{"None", 0}, IgnoredCase{"Bit0", 0x1},
+                                           IgnoredCase{"Bit4", 0x10}, IgnoredCase{"Bit6", 0x40},
+                                           IgnoredCase{"Bit10Neighbours", 0x200 | 0x1000},
+                                           IgnoredCase{"HighBits", 0xFF000000u},
+                                           IgnoredCase{"ArmWithoutJump", 0x200000},
+                                           IgnoredCase{"CancelBits", 0x800 | 0x20000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Reload first, then scroll with the settings just read.
+TEST_F(EventDispatch, ReloadAndCaretMoveInOneCall) {
+  Load();
+  testing_support::StoreSettings(editor, 5, 2, false, 50);
+  Place(30, 100, 103);  // row 3: stays with 2 lines kept above, moves with 5
+  editor.SendEvents(0x420);
+  EXPECT_TRUE(SameSequence(
+      editor.calls(),
+      {Msg(HostGetVersion), Msg(HostProfileRead), Msg(HostProfileRead), Msg(HostProfileRead),
+       Msg(HostProfileRead), Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos),
+       Msg(HostGetScrollPos), Msg(HostGetScrollPos), Msg(HostSetScrollPos, 0, 98),
+       Msg(HostGetScrollPos, 0, 98)}));
+  const wchar_t* names[] = {L"brinkwatcherUp", L"brinkwatcherDown", L"mouseCancel", L"redrawDelay"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(editor.calls()[1 + i].toFrame);
+    EXPECT_EQ(editor.calls()[1 + i].valueName, names[i]);
+  }
+}
+
+// The version is read again on every reload, before the settings.
+TEST_F(EventDispatch, VersionFlagFollowsEveryReload) {
+  Load();
+  Place(30, 100, 110);
+  const struct {
+    uint32_t version;
+    bool info;
+  } steps[] = {{14600, true}, {14599, false}, {0xFFFFFFFFu, true}, {0, false}};
+  for (const auto& step : steps) {
+    editor.doc().version = step.version;
+    editor.SendEvents(sim::EventReloadSettings);
+    editor.ClearCalls();
+    CaretMoved();
+    ASSERT_FALSE(editor.calls().empty());
+    EXPECT_EQ(editor.calls().front().code == HostGetInfo, step.info) << step.version;
+  }
+}
+
+// The editor calls with __stdcall: the plug-in must remove its own three arguments.
+TEST_F(EventDispatch, OnEventsKeepsTheCallersStack) {
+  Load();
+  Place(30, 100, 129);
+  const auto view = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(editor.view()));
+  for (UINT events : {0u, 0x20u, 0x400u, 0x200000u, 0x800u}) {
+    EXPECT_EQ(testing_support::StackDrift(reinterpret_cast<const void*>(editor.plugin().OnEvents),
+                                          {view, events, 0}),
+              0)
+        << std::hex << events;
+  }
+}
+
+// Before any reload: built-in settings (2 lines each side), version flag off, delay 0.
+TEST_F(EventDispatch, CaretMoveBeforeAnythingElse) {
+  ASSERT_TRUE(editor.LoadPlugin(testing_support::FreshPluginCopy(), false));
+  editor.Settle();
+  Place(30, 100, 129);
+  editor.ClearCalls();
+  CaretMoved();
+  EXPECT_TRUE(SameSequence(
+      editor.calls(),
+      {Msg(HostGetPageSize), Msg(HostGetCaretPos), Msg(HostGetScrollPos), Msg(HostGetScrollPos),
+       Msg(HostSetScrollPos, 0, 102), Msg(HostGetScrollPos, 0, 102)}));
+  editor.SendEvents(sim::EventIdle);
+  EXPECT_TRUE(editor.PumpUntil([&] { return editor.fullRepaints() == 1; }, 2000));
+}
+
+struct BadViewCase {
+  const char* name;
+  uintptr_t handle;
+};
+
+class BadView : public PluginFixture, public ::testing::WithParamInterface<BadViewCase> {};
+
+// No window answers: every query comes back as zeros, and nothing may crash.
+TEST_P(BadView, EveryEventSurvives) {
+  Load();
+  const HWND bogus = reinterpret_cast<HWND>(GetParam().handle);
+  editor.plugin().OnEvents(bogus, 0x400 | 0x20 | 0x200000, 0);
+  editor.plugin().OnEvents(bogus, 0x20, 0);
+  editor.plugin().OnEvents(bogus, 0x200000, 0);
+  editor.Pump(100);
+  editor.plugin().OnEvents(bogus, 0x800 | 0x20000, 0);
+  EXPECT_TRUE(SameSequence(editor.calls(), {}));
+  EXPECT_EQ(editor.fullRepaints(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Handles, BadView,
+                         ::testing::Values(BadViewCase{"Null", 0}, BadViewCase{"Garbage", 0x1234},
+                                           BadViewCase{"AllOnes", ~uintptr_t{0}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EventDispatch, DestroyedViewSurvives) {
+  Load();
+  const HWND view = editor.view();
+  DestroyWindow(view);
+  editor.plugin().OnEvents(view, 0x400 | 0x20 | 0x200000, 0);
+  editor.Pump(100);
+  editor.plugin().OnEvents(view, 0x800, 0);
+  EXPECT_TRUE(SameSequence(editor.calls(), {}));
+}
+
+}  // namespace
