@@ -9,21 +9,14 @@ struct RedrawState {
   HWND view;
 };
 
-// Implicit (loader-allocated) thread-local storage: the object lives in the module's .tls
-// template, and each thread gets a zero-filled copy, found through the thread's TLS array and
-// the module's TLS index. The compiler's own thread_local would go through emulated TLS, which
-// allocates on a thread's first use.
-extern "C" ULONG _tls_index;
-extern "C" char _tls_start;
-__attribute__((section(".tls$redraw"))) RedrawState redrawStateTemplate = {};
+// Each thread's own state, zero until the thread first touches it. The language's thread_local
+// is used rather than the loader's TLS directory: a DLL loaded at run time must also serve
+// threads that were already running, which the loader's per-module TLS does not reliably cover
+// everywhere (Wine).
+thread_local RedrawState threadRedrawState = {};
 
 RedrawState& ThreadRedrawState() {
-  void** tlsArray;
-  // The thread's TLS array: TEB.ThreadLocalStoragePointer, at fs:0x2C on 32-bit Windows.
-  asm("movl %%fs:0x2C, %0" : "=r"(tlsArray));
-  char* block = static_cast<char*>(tlsArray[_tls_index]);
-  const auto offset = reinterpret_cast<char*>(&redrawStateTemplate) - &_tls_start;
-  return *reinterpret_cast<RedrawState*>(block + offset);
+  return threadRedrawState;
 }
 
 constexpr UINT_PTR RequestedTimerId = 1;

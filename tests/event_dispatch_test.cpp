@@ -135,3 +135,53 @@ TEST_F(EventDispatch, DestroyedViewSurvives) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ThreadRun {
+  HANDLE loaded;
+  std::wstring path;
+  bool ran = false;
+  int repaints = -1;
+  int32_t first = -1;
+};
+
+// Waits until the DLL is mapped, then jumps and arms on its own editor and message loop.
+DWORD WINAPI JumpOnOwnThread(void* parameter) {
+  auto* run = static_cast<ThreadRun*>(parameter);
+  WaitForSingleObject(run->loaded, 10000);
+  sim::Editor editor;
+  testing_support::StoreSettings(editor, 2, 2, false, 50);
+  if (!editor.LoadPlugin(run->path)) return 1;
+  editor.Settle();
+  editor.doc().page = 30;
+  editor.doc().scroll = {0, 100};
+  editor.doc().caret = {0, 129};
+  editor.SendEvents(sim::EventCaretMoved | sim::EventIdle);
+  run->ran = true;
+  editor.PumpUntil([&] { return editor.fullRepaints() > 0; }, 2000);
+  editor.Pump(200);
+  run->repaints = editor.fullRepaints();
+  run->first = editor.doc().scroll.y;
+  return 0;
+}
+
+// A thread that already ran when the editor loaded the DLL gets its own redraw state too.
+TEST(EventDispatchThreads, ThreadStartedBeforeLoadHasItsOwnState) {
+  ThreadRun run{CreateEventW(nullptr, TRUE, FALSE, nullptr), testing_support::FreshPluginCopy()};
+  HANDLE thread = CreateThread(nullptr, 0, JumpOnOwnThread, &run, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  Sleep(50);  // the thread exists before the DLL is mapped
+  HMODULE module = LoadLibraryW(run.path.c_str());
+  ASSERT_NE(module, nullptr);
+  SetEvent(run.loaded);
+  ASSERT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
+  EXPECT_TRUE(run.ran);
+  EXPECT_EQ(run.first, 102);
+  EXPECT_EQ(run.repaints, 1);
+  CloseHandle(thread);
+  CloseHandle(run.loaded);
+  FreeLibrary(module);
+}
+
+}  // namespace
