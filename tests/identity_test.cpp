@@ -1,0 +1,696 @@
+// The plug-in's identity over the real DLL: every PlugInProc answer, the text copies, the status
+// query, the resource ids, and the built file itself (exports, imports, resources, bitmap) read
+// straight from its PE image.
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/support/plugin_fixture.h"
+
+namespace {
+
+// ---- The built file, read as bytes
+
+class PeImage {
+ public:
+  explicit PeImage(const std::wstring& path) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return;
+    unsigned char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
+      bytes_.insert(bytes_.end(), chunk, chunk + n);
+    fclose(file);
+    const auto* dos = Raw<IMAGE_DOS_HEADER>(0);
+    if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+    nt_ = Raw<IMAGE_NT_HEADERS32>(static_cast<uint32_t>(dos->e_lfanew));
+    if (nt_ == nullptr || nt_->Signature != IMAGE_NT_SIGNATURE ||
+        nt_->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+      nt_ = nullptr;
+    }
+  }
+
+  bool valid() const { return nt_ != nullptr; }
+
+  IMAGE_DATA_DIRECTORY Directory(int index) const {
+    return nt_->OptionalHeader.DataDirectory[index];
+  }
+
+  // The structure at a relative virtual address, or null when no section holds all of it.
+  template <class T>
+  const T* At(uint32_t rva) const {
+    const auto* sections = IMAGE_FIRST_SECTION(nt_);
+    for (int i = 0; i < nt_->FileHeader.NumberOfSections; ++i) {
+      const IMAGE_SECTION_HEADER& s = sections[i];
+      const uint32_t size = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
+      if (rva >= s.VirtualAddress && rva - s.VirtualAddress + sizeof(T) <= size) {
+        return Raw<T>(s.PointerToRawData + (rva - s.VirtualAddress));
+      }
+    }
+    return nullptr;
+  }
+
+  std::string StringAt(uint32_t rva) const {
+    std::string text;
+    for (const char* c = At<char>(rva); c != nullptr && *c != '\0'; c = At<char>(++rva)) {
+      text.push_back(*c);
+    }
+    return text;
+  }
+
+ private:
+  template <class T>
+  const T* Raw(uint32_t offset) const {
+    if (offset + sizeof(T) > bytes_.size()) return nullptr;
+    return reinterpret_cast<const T*>(bytes_.data() + offset);
+  }
+
+  std::vector<unsigned char> bytes_;
+  const IMAGE_NT_HEADERS32* nt_ = nullptr;
+};
+
+struct Export {
+  std::string name;
+  uint32_t ordinal;
+  uint32_t rva;
+};
+
+std::vector<Export> ReadExports(const PeImage& pe, uint32_t& functionCount) {
+  std::vector<Export> exports;
+  functionCount = 0;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+  const auto* table = dir.Size ? pe.At<IMAGE_EXPORT_DIRECTORY>(dir.VirtualAddress) : nullptr;
+  if (table == nullptr) return exports;
+  functionCount = table->NumberOfFunctions;
+  for (uint32_t i = 0; i < table->NumberOfNames; ++i) {
+    const auto* nameRva = pe.At<uint32_t>(table->AddressOfNames + 4 * i);
+    const auto* index = pe.At<uint16_t>(table->AddressOfNameOrdinals + 2 * i);
+    if (nameRva == nullptr || index == nullptr) continue;
+    const auto* address = pe.At<uint32_t>(table->AddressOfFunctions + 4u * *index);
+    exports.push_back({pe.StringAt(*nameRva), table->Base + *index, address ? *address : 0});
+  }
+  return exports;
+}
+
+std::vector<std::string> ReadImportedDlls(const PeImage& pe) {
+  std::vector<std::string> dlls;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+  for (uint32_t at = dir.VirtualAddress; dir.Size != 0; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    const auto* d = pe.At<IMAGE_IMPORT_DESCRIPTOR>(at);
+    if (d == nullptr || d->Name == 0) break;
+    std::string name = pe.StringAt(d->Name);
+    for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    dlls.push_back(name);
+  }
+  return dlls;
+}
+
+struct Resource {
+  uint32_t type;
+  uint32_t id;
+  uint32_t language;
+  std::vector<unsigned char> data;
+};
+constexpr uint32_t NamedEntry = 0xFFFFFFFF;  // the plug-in names none of its resources
+
+std::vector<Resource> ReadResources(const PeImage& pe) {
+  std::vector<Resource> resources;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
+  if (dir.Size == 0) return resources;
+  const uint32_t root = dir.VirtualAddress;
+  // Type, id and language levels; the language level points at the data entries.
+  auto entries = [&](uint32_t at) {
+    std::vector<std::pair<uint32_t, uint32_t>> out;  // (id, offset with its high bit)
+    const auto* d = pe.At<IMAGE_RESOURCE_DIRECTORY>(root + at);
+    if (d == nullptr) return out;
+    const int count = d->NumberOfNamedEntries + d->NumberOfIdEntries;
+    for (int i = 0; i < count; ++i) {
+      const auto* e =
+          pe.At<IMAGE_RESOURCE_DIRECTORY_ENTRY>(root + at + sizeof(IMAGE_RESOURCE_DIRECTORY) +
+                                                i * sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY));
+      if (e == nullptr) break;
+      out.emplace_back(e->NameIsString ? NamedEntry : e->Id, e->OffsetToData);
+    }
+    return out;
+  };
+  constexpr uint32_t Subdirectory = 0x80000000;
+  for (const auto& [type, typeAt] : entries(0)) {
+    for (const auto& [id, idAt] : entries(typeAt & ~Subdirectory)) {
+      for (const auto& [language, leafAt] : entries(idAt & ~Subdirectory)) {
+        const auto* leaf = pe.At<IMAGE_RESOURCE_DATA_ENTRY>(root + (leafAt & ~Subdirectory));
+        Resource r{type, id, language, {}};
+        for (uint32_t i = 0; leaf != nullptr && i < leaf->Size; ++i) {
+          const auto* byte = pe.At<unsigned char>(leaf->OffsetToData + i);
+          if (byte == nullptr) break;
+          r.data.push_back(*byte);
+        }
+        resources.push_back(std::move(r));
+      }
+    }
+  }
+  return resources;
+}
+
+const Resource* FindIn(const std::vector<Resource>& all, uint32_t type, uint32_t id) {
+  for (const auto& r : all) {
+    if (r.type == type && r.id == id) return &r;
+  }
+  return nullptr;
+}
+
+// The 16 counted UTF-16 strings of one string-table block.
+std::vector<std::wstring> StringBlock(const Resource& block) {
+  std::vector<std::wstring> strings;
+  size_t at = 0;
+  const size_t units = block.data.size() / 2;
+  auto unit = [&](size_t i) {
+    return static_cast<wchar_t>(block.data[2 * i] | block.data[2 * i + 1] << 8);
+  };
+  while (strings.size() < 16 && at < units) {
+    const size_t length = static_cast<size_t>(unit(at++));
+    std::wstring text;
+    for (size_t i = 0; i < length && at < units; ++i) text.push_back(unit(at++));
+    strings.push_back(text);
+  }
+  return strings;
+}
+
+std::string Utf8(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | c >> 6));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | c >> 12));
+      out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// ---- The properties dialog, closed from inside its own modal loop
+
+// While alive, a thread timer (dispatched by the dialog's modal loop) looks for a dialog box of
+// this thread and presses its Cancel button once the dialog is shown.
+class DialogCanceller {
+ public:
+  DialogCanceller() {
+    active_ = this;
+    timer_ = SetTimer(nullptr, 0, 20, Tick);
+  }
+  ~DialogCanceller() {
+    KillTimer(nullptr, timer_);
+    active_ = nullptr;
+  }
+  DialogCanceller(const DialogCanceller&) = delete;
+  DialogCanceller& operator=(const DialogCanceller&) = delete;
+
+  bool pressed() const { return dialog_ != nullptr; }
+  bool stuck() const { return stuck_; }
+  HWND owner() const { return owner_; }
+  const std::wstring& caption() const { return caption_; }
+
+  // Ends a dialog that Cancel failed to close, so that a broken button cannot hang the test.
+  static constexpr INT_PTR StuckResult = 0x5717;
+
+ private:
+  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t name[16];
+    GetClassNameW(window, name, 16);
+    if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    DialogCanceller* self = active_;
+    if (self == nullptr) return;
+    if (self->dialog_ != nullptr) {
+      // 250 ticks: five seconds at the nominal period, far more under load.
+      if (IsWindow(self->dialog_) && ++self->ticksSincePress_ > 250) {
+        self->stuck_ = true;
+        EndDialog(self->dialog_, StuckResult);
+      }
+      return;
+    }
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) return;
+    self->dialog_ = dialog;
+    self->owner_ = GetWindow(dialog, GW_OWNER);
+    wchar_t caption[64] = L"";
+    GetWindowTextW(dialog, caption, 64);
+    self->caption_ = caption;
+    SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  }
+
+  static inline DialogCanceller* active_ = nullptr;
+  UINT_PTR timer_ = 0;
+  HWND dialog_ = nullptr;
+  HWND owner_ = nullptr;
+  std::wstring caption_;
+  int ticksSincePress_ = 0;
+  bool stuck_ = false;
+};
+
+class Identity : public PluginFixture {
+ protected:
+  void SetUp() override {
+    PluginFixture::SetUp();
+    sim::InitCommonControlsLikeEditor();  // the dialog needs the up-down class
+    Load();
+  }
+  HWND view() { return editor.view(); }
+  const sim::PluginExports& plugin() { return editor.plugin(); }
+  std::wstring LoadedString(UINT id) {
+    wchar_t text[4096];
+    const int n = LoadStringW(editor.module(), id, text, 4096);
+    return std::wstring(text, static_cast<size_t>(std::max(n, 0)));
+  }
+};
+
+// ---- PlugInProc
+
+enum class Answer { Value, NameSize, VersionSize };
+
+struct ProcCase {
+  const char* name;
+  UINT code;
+  WPARAM wParam;
+  Answer answer;
+  LRESULT value;
+  bool opensDialog;
+};
+
+const ProcCase procCases[] = {
+    {"BelowRange0x8FF", 0x8FF, 0, Answer::Value, 0, false},
+    {"First0x900", 0x900, 0, Answer::Value, 1, false},
+    {"Properties0x901ShownAndCancelled", 0x901, 0, Answer::Value, 1, true},
+    {"Fixed0x902", 0x902, 0, Answer::Value, 0, false},
+    {"NameSize0x903", 0x903, 0, Answer::NameSize, 0, false},
+    {"Fixed0x904", 0x904, 0, Answer::Value, 0, false},
+    {"VersionSize0x905", 0x905, 0, Answer::VersionSize, 0, false},
+    {"Fixed0x906", 0x906, 0, Answer::Value, 1, false},
+    {"Fixed0x907", 0x907, 0, Answer::Value, 1, false},
+    {"Fixed0x908", 0x908, 0, Answer::Value, 0, false},
+    {"MaskColor0x909", 0x909, 0, Answer::Value, 0x00FF00FF, false},
+    {"InfoItem0x90AItem0", 0x90A, 0, Answer::Value, 0, false},
+    {"AboveRange0x90B", 0x90B, 0, Answer::Value, 0, false},
+    {"AllBits0xFFFFFFFF", 0xFFFFFFFF, 0, Answer::Value, 0, false},
+    {"Zero", 0, 0, Answer::Value, 0, false},
+    {"AboveRangeWithWParam0x90B", 0x90B, 2, Answer::Value, 0, false},
+};
+
+class IdentityPlugInProc : public Identity, public ::testing::WithParamInterface<ProcCase> {};
+
+TEST_P(IdentityPlugInProc, AnswersTheCode) {
+  const ProcCase& c = GetParam();
+  LRESULT expected = c.value;
+  if (c.answer == Answer::NameSize) expected = static_cast<LRESULT>(wcslen(L"Brinkwatcher") + 1);
+  if (c.answer == Answer::VersionSize) {
+    const std::wstring version = LoadedString(104);
+    ASSERT_EQ(version.rfind(L"Version 1.3.0", 0), 0u);
+    expected = static_cast<LRESULT>(version.size() + 1);
+  }
+  DialogCanceller canceller;
+  const LRESULT result = plugin().PlugInProc(view(), c.code, c.wParam, 0);
+  EXPECT_EQ(result, expected);
+  EXPECT_EQ(canceller.pressed(), c.opensDialog);
+  EXPECT_FALSE(canceller.stuck()) << "Cancel did not close the dialog";
+  // Queries ask the editor nothing; a cancelled dialog saves nothing.
+  EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, IdentityPlugInProc, ::testing::ValuesIn(procCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct InfoCase {
+  const char* name;
+  WPARAM item;
+  LRESULT expected;
+};
+
+const InfoCase infoCases[] = {
+    {"Item0Unknown", 0, 0}, {"Item1", 1, 1}, {"Item2", 2, 99000}, {"Item3", 3, 7000},
+    {"Item4", 4, 1},        {"Item5", 5, 0}, {"Item6", 6, 1},     {"Item7Unknown", 7, 0},
+};
+
+class IdentityInfoItems : public Identity, public ::testing::WithParamInterface<InfoCase> {};
+
+TEST_P(IdentityInfoItems, AnswersTheItem) {
+  EXPECT_EQ(plugin().PlugInProc(view(), 0x90A, GetParam().item, 0), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, IdentityInfoItems, ::testing::ValuesIn(infoCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The properties dialog from PlugInProc is the one OnCommand opens: owned by the editor's
+// window, captioned with the plug-in name, and Cancel ends it with 2.
+TEST_F(Identity, OnCommandOpensTheDialogOwnedByTheEditor) {
+  DialogCanceller canceller;
+  const INT_PTR result = plugin().OnCommand(view());
+  ASSERT_TRUE(canceller.pressed()) << "no dialog was shown";
+  EXPECT_FALSE(canceller.stuck()) << "Cancel did not close the dialog";
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(canceller.owner(), GetAncestor(view(), GA_ROOT));
+  EXPECT_EQ(canceller.caption(), L"Brinkwatcher");
+  EXPECT_TRUE(IsWindowEnabled(editor.frame())) << "the owner stays disabled";
+  EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));
+}
+
+// ---- Texts copied into the editor's buffer
+
+enum class Room { NullBuffer, Zero, OneShort, Exact, Ample };
+
+struct CopyCase {
+  const char* name;
+  UINT code;
+  UINT id;                // the string the code copies
+  const wchar_t* begins;  // what the text must begin with
+  Room room;
+};
+
+const CopyCase copyCases[] = {
+    {"NameNullBuffer", 0x903, 103, L"Brinkwatcher", Room::NullBuffer},
+    {"NameCapacity0", 0x903, 103, L"Brinkwatcher", Room::Zero},
+    {"NameOneShort", 0x903, 103, L"Brinkwatcher", Room::OneShort},
+    {"NameExactFit", 0x903, 103, L"Brinkwatcher", Room::Exact},
+    {"NameAmple", 0x903, 103, L"Brinkwatcher", Room::Ample},
+    {"VersionNullBuffer", 0x905, 104, L"Version 1.3.0", Room::NullBuffer},
+    {"VersionCapacity0", 0x905, 104, L"Version 1.3.0", Room::Zero},
+    {"VersionOneShort", 0x905, 104, L"Version 1.3.0", Room::OneShort},
+    {"VersionExactFit", 0x905, 104, L"Version 1.3.0", Room::Exact},
+    {"VersionAmple", 0x905, 104, L"Version 1.3.0", Room::Ample},
+};
+
+class IdentityCopyText : public Identity, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(IdentityCopyText, CopiesOnlyWhatFits) {
+  const CopyCase& c = GetParam();
+  const std::wstring text = LoadedString(c.id);
+  ASSERT_EQ(text.rfind(c.begins, 0), 0u) << Utf8(text);
+  const size_t length = text.size();
+
+  constexpr wchar_t Guard = 0xFEFE;
+  std::vector<wchar_t> buffer(length + 16, Guard);
+  size_t capacity = 0;
+  switch (c.room) {
+    case Room::NullBuffer:
+      capacity = length + 1;  // room enough: only the null pointer stops the copy
+      break;
+    case Room::Zero:
+      capacity = 0;
+      break;
+    case Room::OneShort:
+      capacity = length;
+      break;
+    case Room::Exact:
+      capacity = length + 1;
+      break;
+    case Room::Ample:
+      capacity = buffer.size();
+      break;
+  }
+  wchar_t* target = c.room == Room::NullBuffer ? nullptr : buffer.data();
+  const LRESULT result =
+      plugin().PlugInProc(view(), c.code, capacity, reinterpret_cast<LPARAM>(target));
+  EXPECT_EQ(result, static_cast<LRESULT>(length + 1));
+
+  switch (c.room) {
+    case Room::NullBuffer:
+    case Room::Zero:
+      EXPECT_EQ(std::count(buffer.begin(), buffer.end(), Guard),
+                static_cast<ptrdiff_t>(buffer.size()))
+          << "wrote into a buffer it was not given";
+      break;
+    case Room::OneShort:
+      EXPECT_EQ(buffer[0], L'\0') << "a text that does not fit leaves an empty string";
+      EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(capacity), buffer.end(),
+                              [](wchar_t ch) { return ch == Guard; }))
+          << "wrote beyond the capacity";
+      break;
+    case Room::Exact:
+    case Room::Ample:
+      EXPECT_EQ(std::wstring(buffer.data()), text);
+      EXPECT_EQ(buffer[length], L'\0');
+      EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(capacity), buffer.end(),
+                              [](wchar_t ch) { return ch == Guard; }))
+          << "wrote beyond the capacity";
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Buffers, IdentityCopyText, ::testing::ValuesIn(copyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- QueryStatus and the resource ids
+
+struct StatusCase {
+  const char* name;
+  bool pointer;
+  BOOL preset;
+};
+
+const StatusCase statusCases[] = {
+    {"NullPointer", false, 0},
+    {"PresetTrueBecomesUnchecked", true, TRUE},
+    {"PresetGarbageBecomesUnchecked", true, static_cast<BOOL>(0xA5A5A5A5)},
+};
+
+class IdentityQueryStatus : public Identity, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(IdentityQueryStatus, EnabledAndUnchecked) {
+  const StatusCase& c = GetParam();
+  constexpr BOOL Guard = static_cast<BOOL>(0x5A5A5A5A);
+  BOOL cells[3] = {Guard, c.preset, Guard};
+  EXPECT_EQ(plugin().QueryStatus(view(), c.pointer ? &cells[1] : nullptr), TRUE);
+  EXPECT_EQ(cells[0], Guard);
+  EXPECT_EQ(cells[1], c.pointer ? FALSE : c.preset);
+  EXPECT_EQ(cells[2], Guard);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pointers, IdentityQueryStatus, ::testing::ValuesIn(statusCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Identity, ResourceIdsNameTheirResources) {
+  EXPECT_EQ(plugin().GetMenuTextID(), 101u);
+  EXPECT_EQ(plugin().GetStatusMessageID(), 102u);
+  EXPECT_EQ(plugin().GetBitmapID(), 102u);
+  EXPECT_EQ(LoadedString(plugin().GetMenuTextID()), L"Brinkwatcher");
+  const std::wstring status = LoadedString(plugin().GetStatusMessageID());
+  EXPECT_EQ(status.substr(status.find(L'\n') + 1), L"Brinkwatcher") << Utf8(status);
+  HANDLE bitmap = LoadImageW(editor.module(), MAKEINTRESOURCEW(plugin().GetBitmapID()),
+                             IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
+  EXPECT_NE(bitmap, nullptr);
+  if (bitmap != nullptr) DeleteObject(bitmap);
+}
+
+// ---- Calling convention
+
+constexpr uint32_t ViewArgument = 0xFEEDF00D;  // replaced by the view window
+
+struct DriftCase {
+  const char* name;
+  const char* exportName;
+  std::vector<uint32_t> args;
+  bool opensDialog;
+};
+
+const DriftCase driftCases[] = {
+    {"OnCommandOneArgument", "OnCommand", {ViewArgument}, true},
+    {"QueryStatusTwoArguments", "QueryStatus", {ViewArgument, 0}, false},
+    {"OnEventsThreeArguments", "OnEvents", {ViewArgument, 0x20, 0}, false},
+    {"GetMenuTextIDNoArgument", "GetMenuTextID", {}, false},
+    {"GetStatusMessageIDNoArgument", "GetStatusMessageID", {}, false},
+    {"GetBitmapIDNoArgument", "GetBitmapID", {}, false},
+    {"PlugInProcFourArguments", "PlugInProc", {ViewArgument, 0x90A, 2, 0}, false},
+};
+
+class IdentityStack : public Identity, public ::testing::WithParamInterface<DriftCase> {};
+
+TEST_P(IdentityStack, CalleeRemovesItsArguments) {
+  const DriftCase& c = GetParam();
+  const void* function =
+      reinterpret_cast<const void*>(GetProcAddress(editor.module(), c.exportName));
+  ASSERT_NE(function, nullptr);
+  std::vector<uint32_t> args = c.args;
+  for (uint32_t& a : args) {
+    if (a == ViewArgument) a = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view()));
+  }
+  DialogCanceller canceller;
+  EXPECT_EQ(testing_support::StackDrift(function, args), 0);
+  EXPECT_EQ(canceller.pressed(), c.opensDialog);
+  EXPECT_FALSE(canceller.stuck());
+}
+
+INSTANTIATE_TEST_SUITE_P(Exports, IdentityStack, ::testing::ValuesIn(driftCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The built file
+
+class IdentityImage : public Identity {
+ protected:
+  PeImage image{testing_support::PluginPath()};
+};
+
+TEST_F(IdentityImage, ExportsTheSevenFunctionsByNameAndOrdinal) {
+  ASSERT_TRUE(image.valid());
+  uint32_t functionCount = 0;
+  std::vector<Export> exports = ReadExports(image, functionCount);
+  std::sort(exports.begin(), exports.end(),
+            [](const Export& a, const Export& b) { return a.ordinal < b.ordinal; });
+  const std::vector<std::pair<std::string, uint32_t>> expected = {
+      {"OnCommand", 1},          {"QueryStatus", 2}, {"OnEvents", 3},   {"GetMenuTextID", 4},
+      {"GetStatusMessageID", 5}, {"GetBitmapID", 6}, {"PlugInProc", 7},
+  };
+  std::vector<std::pair<std::string, uint32_t>> found;
+  for (const auto& e : exports) found.emplace_back(e.name, e.ordinal);
+  EXPECT_EQ(found, expected);
+  EXPECT_EQ(functionCount, 7u);
+  ASSERT_EQ(exports.size(), 7u);
+
+  // One body answers both ids; every other export has its own.
+  EXPECT_EQ(exports[4].rva, exports[5].rva);
+  std::set<uint32_t> addresses;
+  for (const auto& e : exports) addresses.insert(e.rva);
+  EXPECT_EQ(addresses.size(), 6u);
+
+  // The loader resolves name and ordinal to the same address the file states.
+  const auto base = reinterpret_cast<uintptr_t>(editor.module());
+  for (const auto& e : exports) {
+    const auto byName =
+        reinterpret_cast<uintptr_t>(GetProcAddress(editor.module(), e.name.c_str()));
+    const auto byOrdinal = reinterpret_cast<uintptr_t>(
+        GetProcAddress(editor.module(), MAKEINTRESOURCEA(static_cast<WORD>(e.ordinal))));
+    EXPECT_EQ(byName, base + e.rva) << e.name;
+    EXPECT_EQ(byOrdinal, base + e.rva) << e.name;
+  }
+}
+
+TEST_F(IdentityImage, ImportsOnlySystemLibraries) {
+  ASSERT_TRUE(image.valid());
+  const std::vector<std::string> dlls = ReadImportedDlls(image);
+  const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "MSVCRT.DLL"};
+  for (const auto& dll : dlls) EXPECT_TRUE(allowed.count(dll)) << dll;
+  EXPECT_EQ(std::count(dlls.begin(), dlls.end(), "KERNEL32.DLL"), 1);
+  EXPECT_EQ(std::count(dlls.begin(), dlls.end(), "USER32.DLL"), 1);
+  EXPECT_EQ(image.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).Size, 0u)
+      << "nothing may be loaded behind the loader's back";
+}
+
+constexpr uint32_t Japanese = 1041;
+constexpr uint32_t EnglishUs = 1033;
+
+TEST_F(IdentityImage, CarriesExactlyTheseResources) {
+  ASSERT_TRUE(image.valid());
+  std::set<std::tuple<uint32_t, uint32_t, uint32_t>> found;
+  for (const auto& r : ReadResources(image)) found.emplace(r.type, r.id, r.language);
+  const std::set<std::tuple<uint32_t, uint32_t, uint32_t>> expected = {
+      {2, 102, Japanese},  // RT_BITMAP: the toolbar picture
+      {5, 105, Japanese},  // RT_DIALOG: the properties dialog
+      {6, 7, Japanese},    // RT_STRING: the block holding strings 96 ... 111
+      {24, 2, EnglishUs},  // RT_MANIFEST
+  };
+  EXPECT_EQ(found, expected);
+  for (const auto& r : found) EXPECT_NE(std::get<0>(r), 16u) << "a version resource";
+}
+
+TEST_F(IdentityImage, StringTableHoldsTheTexts) {
+  ASSERT_TRUE(image.valid());
+  const auto resources = ReadResources(image);
+  const Resource* block = FindIn(resources, 6, 101 / 16 + 1);
+  ASSERT_NE(block, nullptr);
+  const std::vector<std::wstring> strings = StringBlock(*block);
+  ASSERT_EQ(strings.size(), 16u);
+  const std::wstring name = L"Brinkwatcher";
+  const std::vector<std::pair<UINT, std::wstring>> expected = {
+      {101, name},
+      {102, L"キーボード入力でカーソル移動時、少し早くスクロールさせます。\n" + name},
+      {103, name},
+      {105, name},
+      {106, L"遅延時間を半角の数字で設定してください。"},
+      {107,
+       L"スクロールを開始する行数は、実際には、表示されている行数の３分の１までになります。\r\n"
+       L"下方向は、ウィンドウサイズや水平スクロールバーの設定等、複数の要因により、２行程度ずれるこ"
+       L"とがあります。"},
+  };
+  for (const auto& [id, text] : expected) {
+    EXPECT_EQ(strings[id % 16], text) << id << ": " << Utf8(strings[id % 16]);
+  }
+  EXPECT_EQ(strings[104 % 16].rfind(L"Version 1.3.0", 0), 0u) << Utf8(strings[104 % 16]);
+  for (UINT id = 96; id < 112; ++id) {
+    if (id < 101 || id > 107) {
+      EXPECT_TRUE(strings[id % 16].empty()) << id;
+    }
+  }
+}
+
+TEST_F(IdentityImage, ManifestAsksForNothingMore) {
+  ASSERT_TRUE(image.valid());
+  const auto resources = ReadResources(image);
+  const Resource* manifest = FindIn(resources, 24, 2);
+  ASSERT_NE(manifest, nullptr);
+  EXPECT_EQ(manifest->language, EnglishUs);
+  const std::string xml(manifest->data.begin(), manifest->data.end());
+  EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find("uiAccess=\"false\""), std::string::npos) << xml;
+  EXPECT_EQ(xml.find("dependentAssembly"), std::string::npos) << xml;
+}
+
+TEST_F(IdentityImage, ToolbarBitmapIsMaskedOnTopAndRight) {
+  ASSERT_TRUE(image.valid());
+  const auto resources = ReadResources(image);
+  const Resource* bitmap = FindIn(resources, 2, 102);
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->language, Japanese);
+  ASSERT_GE(bitmap->data.size(), sizeof(BITMAPINFOHEADER));
+  BITMAPINFOHEADER header;
+  memcpy(&header, bitmap->data.data(), sizeof header);
+  EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));
+  EXPECT_EQ(header.biWidth, 16);
+  EXPECT_EQ(std::abs(header.biHeight), 16);
+  EXPECT_EQ(header.biPlanes, 1);
+  ASSERT_EQ(header.biBitCount, 4);
+  ASSERT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
+  const uint32_t colors = header.biClrUsed ? header.biClrUsed : 16;
+  ASSERT_EQ(colors, 16u);
+
+  const uint32_t standard[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                 0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  const size_t stride = 8;  // 16 pixels of 4 bits, already a multiple of 4 bytes
+  ASSERT_GE(bitmap->data.size(), header.biSize + 4 * colors + 16 * stride);
+  const unsigned char* palette = bitmap->data.data() + header.biSize;
+  for (uint32_t i = 0; i < colors; ++i) {
+    const uint32_t rgb = palette[4 * i + 2] << 16 | palette[4 * i + 1] << 8 | palette[4 * i];
+    EXPECT_EQ(rgb, standard[i]) << "palette index " << i;
+  }
+
+  constexpr int Mask = 13;
+  const unsigned char* pixels = palette + 4 * colors;
+  auto index = [&](int x, int y) {  // y counted from the top
+    const int row = header.biHeight > 0 ? 15 - y : y;
+    const unsigned char byte = pixels[row * stride + x / 2];
+    return x % 2 == 0 ? byte >> 4 : byte & 0x0F;
+  };
+  std::string wrong;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const bool edge = y == 0 || x == 15;
+      if ((index(x, y) == Mask) != edge) {
+        wrong += "(" + std::to_string(x) + "," + std::to_string(y) + ") ";
+      }
+    }
+  }
+  EXPECT_TRUE(wrong.empty()) << "mask colour where it should not be, or missing: " << wrong;
+}
+
+}  // namespace
