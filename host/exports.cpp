@@ -64,10 +64,13 @@ INT_PTR ShowProperties(HWND view) {
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH) ModuleInstance = instance;
+  if (reason == DLL_PROCESS_ATTACH) {
+    ModuleInstance = instance;
+    AllocateRedrawState();
+  }
   // Unloaded by FreeLibrary (not process exit): a timer left armed on this thread would call
   // into code that is gone.
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) StopRedrawTimerAtUnload();
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) ReleaseRedrawState();
   return TRUE;
 }
 
