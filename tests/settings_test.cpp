@@ -1,0 +1,716 @@
+// Settings persistence over the real DLL: the exact profile records of a reload and of a save,
+// what each stored value turns into (seen through scroll-ahead, the redraw timer and the
+// properties dialog), refused reads, the keyboard-speed default and the simulated editor's
+// profile file.
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/settings_dialog_driver.h"
+#include "tests/support/plugin_test_support.h"
+
+using testing_support::Msg;
+using testing_support::PluginPath;
+using testing_support::SameSequence;
+using testing_support::StoredValue;
+
+namespace {
+
+constexpr const wchar_t* Section = L"Brinkwatcher";
+constexpr const wchar_t* UpName = L"brinkwatcherUp";
+constexpr const wchar_t* DownName = L"brinkwatcherDown";
+constexpr const wchar_t* MouseCancelName = L"mouseCancel";
+constexpr const wchar_t* DelayName = L"redrawDelay";
+
+constexpr int RestoreDefaultButton = 1023;
+
+// Bits naming the four values, in the order they are read and written.
+enum Value : unsigned { Up = 1, Down = 2, MouseCancel = 4, Delay = 8, All = 15 };
+
+UINT KeyboardSpeed() {
+  UINT speed = 0;
+  SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0);
+  return speed;
+}
+
+// The default redraw delay for each keyboard repeat speed, 0 (slowest) to 31.
+uint32_t DefaultDelayFor(UINT speed) {
+  static const uint32_t table[32] = {490, 360, 290, 240, 200, 180, 160, 140, 130, 120, 110,
+                                     100, 100, 90,  90,  80,  80,  70,  70,  70,  60,  60,
+                                     60,  60,  60,  50,  50,  50,  50,  50,  50,  50};
+  return table[speed];
+}
+
+int32_t LimitToCombo(int32_t count) {
+  return std::clamp(count, 0, 20);
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+std::string Describe(const sim::ProfileStore& store) {
+  std::string out;
+  for (const auto& [key, value] : store) {
+    char selector[16];
+    snprintf(selector, sizeof selector, "0x%08X", key.selector);
+    out += "  " + std::string(selector) + " " + Narrow(key.section) + " " + Narrow(key.name) +
+           " = " + std::to_string(value) + "\n";
+  }
+  return out;
+}
+
+// The same keys with the same values, key by key.
+::testing::AssertionResult SameStore(const sim::ProfileStore& actual,
+                                     const sim::ProfileStore& expected) {
+  bool same = actual.size() == expected.size();
+  for (auto a = actual.begin(), e = expected.begin(); same && a != actual.end(); ++a, ++e) {
+    same = !(a->first < e->first) && !(e->first < a->first) && a->second == e->second;
+  }
+  if (same) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "expected:\n"
+                                       << Describe(expected) << "found:\n"
+                                       << Describe(actual);
+}
+
+// A profile record as the editor sees it in memory: eight 32-bit words, read without the
+// plug-in's own declaration of the record.
+struct RawRecord {
+  UINT code;
+  uint32_t words[8];
+  std::wstring section;
+  std::wstring name;
+  uint32_t data;  // read: the value the buffer was preset to; write: the value to store
+  uint32_t size;  // read: the count behind the size pointer; write: the count itself
+};
+
+// How the host answers the reads it refuses: `result` with the size set to `size` and the data
+// buffer overwritten, so that a plug-in that takes the value anyway is caught.
+struct Refusal {
+  unsigned values = 0;
+  LRESULT result = 1;
+  uint32_t size = 4;
+  uint32_t garbage = 99;
+};
+
+const wchar_t* const Names[] = {UpName, DownName, MouseCancelName, DelayName};
+
+unsigned BitOf(const std::wstring& name) {
+  for (unsigned i = 0; i < 4; ++i) {
+    if (name == Names[i]) return 1u << i;
+  }
+  return 0;
+}
+
+class SettingsFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::InitCommonControlsLikeEditor();
+    editor.SetOverride([this](UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+      return Host(message, lParam, result);
+    });
+  }
+
+  void Store(const wchar_t* name, uint32_t value) {
+    editor.profile()[{HostPluginProfileKey, Section, name}] = value;
+  }
+
+  // Loads the DLL without the editor's first reload, so that the test decides when it comes.
+  void LoadWithoutReload(const std::wstring& path = PluginPath()) {
+    ASSERT_TRUE(editor.LoadPlugin(path, false)) << "cannot load the DLL";
+    ASSERT_NE(editor.plugin().OnEvents, nullptr);
+    editor.Settle();
+  }
+
+  void Reload() {
+    editor.ClearCalls();
+    records.clear();
+    editor.SendEvents(sim::EventReloadSettings);
+  }
+
+  // How far the view moves (positive: down) after the caret lands on `row` of a page of `page`
+  // lines, first visible line 1000.
+  int32_t MoveForRow(int32_t page, int32_t row) {
+    constexpr int32_t first = 1000;
+    auto& d = editor.doc();
+    d.lines = 100000;
+    d.page = page;
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    for (;;) {
+      d.scroll = {0, first};
+      d.caret = {0, first + row};
+      editor.ClearCalls();
+      editor.SendEvents(sim::EventCaretMoved);
+      // Nothing at all is asked while a mouse button is down and the option is on: a button of
+      // some other program; try again once it is released.
+      if (!editor.calls().empty() || GetTickCount64() > deadline) break;
+      editor.Pump(50);
+    }
+    editor.SendEvents(sim::EventKillFocus);  // no deferred repaint left behind
+    return editor.doc().scroll.y - first;
+  }
+
+  // Lines the plug-in keeps visible above the caret: the caret 5 lines above the page comes back
+  // to that many lines below the top.
+  int32_t KeptAbove(int32_t page) { return -MoveForRow(page, -5) - 5; }
+  // The same below the caret, from 5 lines below the page.
+  int32_t KeptBelow(int32_t page) { return MoveForRow(page, page + 4) - 5; }
+
+  std::vector<RawRecord> Writes() const {
+    std::vector<RawRecord> writes;
+    for (const auto& r : records) {
+      if (r.code == HostProfileWrite) writes.push_back(r);
+    }
+    return writes;
+  }
+
+  // Opens the dialog, notes what it shows and presses `button`; records only what follows.
+  settings_dialog::Shown Dialog(int button) {
+    editor.ClearCalls();
+    records.clear();
+    return settings_dialog::OpenAndPress(editor, button);
+  }
+
+  sim::Editor editor;
+  std::vector<RawRecord> records;
+  Refusal refusal;
+
+ private:
+  bool Host(UINT message, LPARAM lParam, LRESULT& result) {
+    if (message != HostProfileRead && message != HostProfileWrite) return false;
+    const auto* words = reinterpret_cast<const uint32_t*>(lParam);
+    RawRecord r{message, {}, {}, {}, 0, 0};
+    std::copy(words, words + 8, r.words);
+    if (const auto* text = reinterpret_cast<const wchar_t*>(words[2])) r.section = text;
+    if (const auto* text = reinterpret_cast<const wchar_t*>(words[3])) r.name = text;
+    if (const auto* data = reinterpret_cast<const uint32_t*>(words[5])) r.data = *data;
+    if (message == HostProfileRead) {
+      if (const auto* size = reinterpret_cast<const uint32_t*>(words[6])) r.size = *size;
+    } else {
+      r.size = words[6];
+    }
+    records.push_back(r);
+    if (message != HostProfileRead || (refusal.values & BitOf(r.name)) == 0) return false;
+    *reinterpret_cast<uint32_t*>(words[5]) = refusal.garbage;
+    *reinterpret_cast<uint32_t*>(words[6]) = refusal.size;
+    result = refusal.result;
+    return true;
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// The records of one reload: the version first, then one read per value, each a complete record
+// addressed to the frame, its buffer preset to what the plug-in holds.
+
+struct PresetCase {
+  const char* name;
+  bool loadFirst;  // a reload of up -3, down 50, mouseCancel 0, delay 300 comes first
+  uint32_t presets[4];
+};
+
+class SettingsReadRecords : public SettingsFixture,
+                            public ::testing::WithParamInterface<PresetCase> {};
+
+TEST_P(SettingsReadRecords, FourCompleteReadsToTheFrame) {
+  const PresetCase& c = GetParam();
+  LoadWithoutReload();
+  if (c.loadFirst) {
+    Store(UpName, static_cast<uint32_t>(-3));
+    Store(DownName, 50);
+    Store(MouseCancelName, 0);
+    Store(DelayName, 300);
+    Reload();
+    editor.profile().clear();
+  }
+  Reload();
+
+  EXPECT_TRUE(
+      SameSequence(editor.calls(), {Msg(HostGetVersion), Msg(HostProfileRead), Msg(HostProfileRead),
+                                    Msg(HostProfileRead), Msg(HostProfileRead)}));
+  ASSERT_EQ(records.size(), 4u);
+  for (size_t i = 0; i < records.size(); ++i) {
+    const RawRecord& r = records[i];
+    SCOPED_TRACE(Narrow(Names[i]));
+    EXPECT_EQ(r.code, static_cast<UINT>(HostProfileRead));
+    EXPECT_EQ(r.words[0], 32u) << "record size";
+    EXPECT_EQ(r.words[1], 0x7FFFFF30u) << "key selector";
+    EXPECT_EQ(r.section, L"Brinkwatcher");
+    EXPECT_EQ(r.name, Names[i]);
+    EXPECT_EQ(r.words[4], 4u) << "value type";
+    EXPECT_NE(r.words[5], 0u) << "data buffer";
+    EXPECT_NE(r.words[6], 0u) << "size pointer";
+    EXPECT_EQ(r.size, 4u) << "size preset";
+    EXPECT_EQ(r.words[7], 0u) << "last field";
+    EXPECT_EQ(r.data, c.presets[i]) << "data preset";
+  }
+  for (size_t i = 1; i < editor.calls().size(); ++i) {
+    EXPECT_TRUE(editor.calls()[i].toFrame) << "profile message " << i << " sent to the view";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presets, SettingsReadRecords,
+    ::testing::Values(PresetCase{"BuiltInDefaults", false, {2, 2, 1, 0}},
+                      PresetCase{"AfterAReload", true, {static_cast<uint32_t>(-3), 50, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// What each stored value loads as. Line counts are seen through scroll-ahead on pages of 300
+// and 30 lines (the distance kept is bounded by a third of the page); the mouse-button option
+// and the delay through the dialog, which shows them; custom or not through what OK writes.
+
+struct LoadCase {
+  const char* name;
+  std::optional<uint32_t> storedUp, storedDown, storedMouseCancel, storedDelay;
+  int32_t up;
+  int32_t down;
+  bool mouseCancel;
+  uint32_t delay;  // 0: the keyboard-speed default
+  bool custom;
+};
+
+constexpr std::nullopt_t none = std::nullopt;
+constexpr uint32_t Minus3 = static_cast<uint32_t>(-3);
+
+const LoadCase loadCases[] = {
+    {"EmptyProfile", none, none, none, none, 2, 2, true, 0, false},
+    {"AllStored", 4, 6, 0, 300, 4, 6, false, 300, true},
+    {"DelayAbove1000", none, none, none, 5000, 2, 2, true, 1000, true},
+    {"Delay1001", none, none, none, 1001, 2, 2, true, 1000, true},
+    {"Delay1000", none, none, none, 1000, 2, 2, true, 1000, true},
+    {"Delay1", none, none, none, 1, 2, 2, true, 1, true},
+    {"DelayAllBitsSet", none, none, none, 0xFFFFFFFFu, 2, 2, true, 1000, true},
+    {"DelayTopBitSet", none, none, none, 0x80000001u, 2, 2, true, 1000, true},
+    {"DelayZeroMeansDefault", none, none, none, 0, 2, 2, true, 0, false},
+    {"Up50AsStored", 50, none, none, none, 50, 2, true, 0, false},
+    {"UpMinus3AsStored", Minus3, none, none, none, -3, 2, true, 0, false},
+    {"Down50AsStored", none, 50, none, none, 2, 50, true, 0, false},
+    {"DownMinus3AsStored", none, Minus3, none, none, 2, -3, true, 0, false},
+    {"UpZero", 0, none, none, none, 0, 2, true, 0, false},
+    {"MouseCancel7IsTrue", none, none, 7, none, 2, 2, true, 0, false},
+    {"MouseCancelZeroIsFalse", none, none, 0, none, 2, 2, false, 0, false},
+    {"MouseCancelTopBitIsTrue", none, none, 0x80000000u, none, 2, 2, true, 0, false},
+};
+
+class SettingsLoad : public SettingsFixture, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(SettingsLoad, StoredValuesTakeEffect) {
+  const LoadCase& c = GetParam();
+  if (c.storedUp) Store(UpName, *c.storedUp);
+  if (c.storedDown) Store(DownName, *c.storedDown);
+  if (c.storedMouseCancel) Store(MouseCancelName, *c.storedMouseCancel);
+  if (c.storedDelay) Store(DelayName, *c.storedDelay);
+  const sim::ProfileStore before = editor.profile();
+  LoadWithoutReload();
+  Reload();
+  const uint32_t delay = c.delay != 0 ? c.delay : DefaultDelayFor(KeyboardSpeed());
+
+  EXPECT_EQ(records.size(), 4u);
+  EXPECT_TRUE(Writes().empty()) << "a reload writes nothing back";
+  EXPECT_TRUE(SameStore(editor.profile(), before));
+
+  EXPECT_EQ(KeptAbove(300), std::min(c.up, 100)) << "up as loaded";
+  EXPECT_EQ(KeptAbove(30), std::min(c.up, 10)) << "up bounded by a third of the page";
+  EXPECT_EQ(KeptBelow(300), std::min(c.down, 100)) << "down as loaded";
+  EXPECT_EQ(KeptBelow(30), std::min(c.down, 10)) << "down bounded by a third of the page";
+
+  const settings_dialog::Shown shown = Dialog(IDOK);
+  ASSERT_TRUE(shown.found) << "the dialog did not show";
+  EXPECT_EQ(shown.result, IDOK);
+  EXPECT_EQ(shown.delay, delay);
+  EXPECT_EQ(shown.mouseCancelChecked, c.mouseCancel);
+  EXPECT_EQ(shown.upIndex, LimitToCombo(c.up));
+  EXPECT_EQ(shown.downIndex, LimitToCombo(c.down));
+
+  // OK with nothing changed: the line counts come back through the lists, the delay only when it
+  // is custom.
+  const std::vector<RawRecord> writes = Writes();
+  std::vector<std::pair<std::wstring, uint32_t>> expected = {
+      {UpName, static_cast<uint32_t>(LimitToCombo(c.up))},
+      {DownName, static_cast<uint32_t>(LimitToCombo(c.down))},
+      {MouseCancelName, c.mouseCancel ? 1u : 0u}};
+  if (c.custom) expected.push_back({DelayName, delay});
+  ASSERT_EQ(writes.size(), expected.size());
+  for (size_t i = 0; i < writes.size(); ++i) {
+    EXPECT_EQ(writes[i].name, expected[i].first) << "write " << i;
+    EXPECT_EQ(writes[i].data, expected[i].second) << "write " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, SettingsLoad, ::testing::ValuesIn(loadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The records of a save: after OK, one complete write per value to the frame, in a fixed order,
+// the delay only when it is the user's own.
+
+struct SaveCase {
+  const char* name;
+  std::optional<uint32_t> storedDelay;
+  std::vector<std::pair<const wchar_t*, uint32_t>> writes;
+};
+
+class SettingsSaveRecords : public SettingsFixture,
+                            public ::testing::WithParamInterface<SaveCase> {};
+
+TEST_P(SettingsSaveRecords, OneCompleteWritePerValue) {
+  const SaveCase& c = GetParam();
+  Store(UpName, 5);
+  Store(DownName, 7);
+  Store(MouseCancelName, 7);
+  if (c.storedDelay) Store(DelayName, *c.storedDelay);
+  LoadWithoutReload();
+  Reload();
+
+  const settings_dialog::Shown shown = Dialog(IDOK);
+  ASSERT_TRUE(shown.found) << "the dialog did not show";
+  std::vector<testing_support::Expected> sequence(c.writes.size(), Msg(HostProfileWrite));
+  EXPECT_TRUE(SameSequence(editor.calls(), sequence));
+  ASSERT_EQ(records.size(), c.writes.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    const RawRecord& r = records[i];
+    SCOPED_TRACE(Narrow(c.writes[i].first));
+    EXPECT_TRUE(editor.calls()[i].toFrame);
+    EXPECT_EQ(r.code, static_cast<UINT>(HostProfileWrite));
+    EXPECT_EQ(r.words[0], 32u) << "record size";
+    EXPECT_EQ(r.words[1], 0x7FFFFF30u) << "key selector";
+    EXPECT_EQ(r.section, L"Brinkwatcher");
+    EXPECT_EQ(r.name, c.writes[i].first);
+    EXPECT_EQ(r.words[4], 4u) << "value type";
+    EXPECT_EQ(r.data, c.writes[i].second);
+    EXPECT_EQ(r.size, 4u) << "the count itself";
+    EXPECT_EQ(r.words[7], 0u) << "last field";
+    uint32_t stored = 0;
+    EXPECT_TRUE(StoredValue(editor, c.writes[i].first, stored));
+    EXPECT_EQ(stored, c.writes[i].second);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Delays, SettingsSaveRecords,
+    ::testing::Values(
+        SaveCase{
+            "DefaultDelayNotWritten", none, {{UpName, 5}, {DownName, 7}, {MouseCancelName, 1}}},
+        SaveCase{"CustomDelayWrittenLast",
+                 250,
+                 {{UpName, 5}, {DownName, 7}, {MouseCancelName, 1}, {DelayName, 250}}},
+        SaveCase{"LimitedDelayWrittenLimited",
+                 0xFFFFFFFFu,
+                 {{UpName, 5}, {DownName, 7}, {MouseCancelName, 1}, {DelayName, 1000}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+using SettingsSave = SettingsFixture;
+
+TEST_F(SettingsSave, CancelWritesNothing) {
+  Store(UpName, 5);
+  Store(DelayName, 250);
+  LoadWithoutReload();
+  Reload();
+  const sim::ProfileStore before = editor.profile();
+  const settings_dialog::Shown shown = Dialog(IDCANCEL);
+  ASSERT_TRUE(shown.found);
+  EXPECT_EQ(shown.result, IDCANCEL);
+  EXPECT_TRUE(records.empty());
+  EXPECT_TRUE(SameStore(editor.profile(), before));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reads that the host refuses or answers with another size leave a field as it was; a delay
+// that cannot be read falls back to the keyboard default and stops being custom. A first reload
+// loads 7, 9, off, 300; the profile then changes to 11, 12, on, 400 and the second reload refuses
+// some of the reads.
+
+struct RefusalCase {
+  const char* name;
+  bool loadFirst;
+  Refusal refusal;
+};
+
+const RefusalCase refusalCases[] = {
+    {"UpRefused", true, {Up, 1, 4, 99}},
+    {"DownRefusedMinus1", true, {Down, -1, 4, 99}},
+    {"MouseCancelRefused", true, {MouseCancel, 1, 4, 1}},
+    {"DelayRefused", true, {Delay, 1, 4, 500}},
+    {"UpTwoBytes", true, {Up, 0, 2, 99}},
+    {"DownEightBytes", true, {Down, 0, 8, 99}},
+    {"MouseCancelNoBytes", true, {MouseCancel, 0, 0, 1}},
+    {"DelayTwoBytes", true, {Delay, 0, 2, 500}},
+    {"AllRefused", true, {All, 1, 4, 99}},
+    {"AllThreeBytes", true, {All, 0, 3, 99}},
+    {"AllRefusedBeforeAnyLoad", false, {All, 1, 4, 0}},
+    {"NothingRefused", true, {0, 1, 4, 99}},
+};
+
+class SettingsRefusedRead : public SettingsFixture,
+                            public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(SettingsRefusedRead, FieldKeepsItsValue) {
+  const RefusalCase& c = GetParam();
+  LoadWithoutReload();
+  int32_t up = 2;
+  int32_t down = 2;
+  bool mouseCancel = true;
+  if (c.loadFirst) {
+    Store(UpName, 7);
+    Store(DownName, 9);
+    Store(MouseCancelName, 0);
+    Store(DelayName, 300);
+    Reload();
+    up = 7;
+    down = 9;
+    mouseCancel = false;
+  }
+  Store(UpName, 11);
+  Store(DownName, 12);
+  Store(MouseCancelName, 1);
+  Store(DelayName, 400);
+  refusal = c.refusal;
+  Reload();
+  refusal = {};
+
+  const unsigned refused = c.refusal.values;
+  if (!(refused & Up)) up = 11;
+  if (!(refused & Down)) down = 12;
+  if (!(refused & MouseCancel)) mouseCancel = true;
+  const bool custom = (refused & Delay) == 0;
+  const uint32_t delay = custom ? 400 : DefaultDelayFor(KeyboardSpeed());
+
+  EXPECT_EQ(records.size(), 4u);
+  EXPECT_EQ(KeptAbove(300), up);
+  EXPECT_EQ(KeptBelow(300), down);
+  const settings_dialog::Shown shown = Dialog(IDOK);
+  ASSERT_TRUE(shown.found) << "the dialog did not show";
+  EXPECT_EQ(shown.mouseCancelChecked, mouseCancel);
+  EXPECT_EQ(shown.delay, delay);
+  EXPECT_EQ(Writes().size(), custom ? 4u : 3u) << "custom delay";
+}
+
+INSTANTIATE_TEST_SUITE_P(Reads, SettingsRefusedRead, ::testing::ValuesIn(refusalCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The loaded delay is the period of the deferred repaint: told apart only coarsely (a short
+// delay against a second), with margins for a busy machine.
+
+struct PeriodCase {
+  const char* name;
+  std::optional<uint32_t> storedDelay;
+  bool second;  // true: the repaint comes about a second after the idle event
+};
+
+class SettingsRedrawPeriod : public SettingsFixture,
+                             public ::testing::WithParamInterface<PeriodCase> {};
+
+TEST_P(SettingsRedrawPeriod, RepaintComesAfterTheLoadedDelay) {
+  const PeriodCase& c = GetParam();
+  Store(UpName, 2);
+  Store(DownName, 2);
+  Store(MouseCancelName, 0);
+  if (c.storedDelay) Store(DelayName, *c.storedDelay);
+  LoadWithoutReload();
+  Reload();
+  const uint32_t stored = c.storedDelay.value_or(0);
+  const uint32_t expectedDelay =
+      stored != 0 ? std::min(stored, 1000u) : DefaultDelayFor(KeyboardSpeed());
+  ASSERT_EQ(c.second, expectedDelay == 1000);
+
+  // Another program's window taking the focus cancels the repaint; such a try is repeated.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    auto& d = editor.doc();
+    d.lines = 1000;
+    d.page = 30;
+    d.scroll = {0, 100};
+    d.caret = {0, 135};
+    editor.Settle();
+    const HWND focus = GetFocus();
+    editor.SendEvents(sim::EventCaretMoved);
+    ASSERT_GT(d.scroll.y, 101) << "no jump to repaint after";
+    const ULONGLONG armed = GetTickCount64();
+    editor.SendEvents(sim::EventIdle);
+    const bool repainted = editor.PumpUntil([&] { return editor.fullRepaints() > 0; }, 5000);
+    const ULONGLONG elapsed = GetTickCount64() - armed;
+    if (!repainted && GetFocus() != focus) continue;
+    ASSERT_TRUE(repainted) << "no repaint";
+    if (c.second) {
+      EXPECT_GE(elapsed, 900u);
+    } else {
+      EXPECT_LT(elapsed, expectedDelay + 500u);
+    }
+    return;
+  }
+  FAIL() << "the view kept losing the focus";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Delays, SettingsRedrawPeriod,
+    ::testing::Values(PeriodCase{"Stored50", 50, false}, PeriodCase{"Stored1000", 1000, true},
+                      PeriodCase{"StoredAllBitsSetIsASecond", 0xFFFFFFFFu, true},
+                      PeriodCase{"Stored5000IsASecond", 5000, true},
+                      PeriodCase{"NoneIsKeyboardDefault", none, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The keyboard-speed default for every speed, set for real and read back from the dialog after
+// each reload. The original speed is put back whatever happens.
+
+class KeyboardSpeedGuard {
+ public:
+  KeyboardSpeedGuard() : original_(KeyboardSpeed()) {}
+  ~KeyboardSpeedGuard() { Set(original_); }
+  static bool Set(UINT speed) {
+    return SystemParametersInfoW(SPI_SETKEYBOARDSPEED, speed, nullptr, 0) != FALSE;
+  }
+
+ private:
+  UINT original_;
+};
+
+using SettingsKeyboardSpeed = SettingsFixture;
+
+// Initialises the running dialog afresh, as at its opening, and reads the delay it then shows.
+UINT DelayShownAtInit(HWND dialog, HWND view) {
+  SendMessageW(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(view));
+  const settings_dialog::Shown shown = settings_dialog::Read(dialog);
+  return shown.delayIsNumber ? shown.delay : 0;
+}
+
+// Every dialog costs about two seconds under Wine without a window manager (hiding it waits for
+// one), so the 32 speeds share one dialog: after each reload it is initialised again and shows
+// the delay just loaded; the restore-default button shows the default computed there and then.
+TEST_F(SettingsKeyboardSpeed, DefaultDelayForEverySpeed) {
+  KeyboardSpeedGuard guard;
+  LoadWithoutReload();
+  bool found = false;
+  settings_dialog::OpenAndWork(
+      editor,
+      [&](HWND dialog) {
+        for (UINT speed = 0; speed < 32; ++speed) {
+          SCOPED_TRACE("keyboard speed " + std::to_string(speed));
+          if (!KeyboardSpeedGuard::Set(speed) || KeyboardSpeed() != speed) {
+            ADD_FAILURE() << "the keyboard speed cannot be set";
+            break;
+          }
+          editor.SendEvents(sim::EventReloadSettings);
+          EXPECT_EQ(DelayShownAtInit(dialog, editor.view()), DefaultDelayFor(speed))
+              << "loaded at the reload";
+          settings_dialog::Press(dialog, RestoreDefaultButton);
+          EXPECT_EQ(settings_dialog::Read(dialog).delay, DefaultDelayFor(speed))
+              << "restore-default button";
+        }
+        return IDCANCEL;
+      },
+      found);
+  ASSERT_TRUE(found) << "the dialog did not show";
+
+  // The default is taken at the reload: a later change of speed alone changes nothing, also in a
+  // dialog opened afresh.
+  ASSERT_TRUE(KeyboardSpeedGuard::Set(0));
+  EXPECT_EQ(Dialog(IDCANCEL).delay, DefaultDelayFor(31));
+  Reload();
+  EXPECT_EQ(Dialog(IDCANCEL).delay, DefaultDelayFor(0));
+}
+
+// A custom delay does not follow the keyboard.
+TEST_F(SettingsKeyboardSpeed, CustomDelayIgnoresTheSpeed) {
+  KeyboardSpeedGuard guard;
+  Store(DelayName, 333);
+  LoadWithoutReload();
+  bool found = false;
+  settings_dialog::OpenAndWork(
+      editor,
+      [&](HWND dialog) {
+        for (UINT speed : {0u, 31u}) {
+          EXPECT_TRUE(KeyboardSpeedGuard::Set(speed));
+          editor.SendEvents(sim::EventReloadSettings);
+          EXPECT_EQ(DelayShownAtInit(dialog, editor.view()), 333u) << "keyboard speed " << speed;
+        }
+        return IDCANCEL;
+      },
+      found);
+  EXPECT_TRUE(found) << "the dialog did not show";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The simulated editor's profile file keeps the store between runs, and what the dialog saved
+// takes effect in the next editor.
+
+std::wstring TempProfilePath(const wchar_t* tag) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"brinkwatcher-settings-" + tag + L"-" +
+         std::to_wstring(GetCurrentProcessId()) + L".txt";
+}
+
+sim::EditorOptions Hidden() {
+  sim::EditorOptions options;
+  options.visible = false;
+  return options;
+}
+
+using SettingsProfileFile = SettingsFixture;
+
+TEST_F(SettingsProfileFile, RoundTripKeepsEveryValue) {
+  const std::wstring path = TempProfilePath(L"roundtrip");
+  sim::Editor first(Hidden());
+  first.profile()[{HostPluginProfileKey, Section, UpName}] = Minus3;
+  first.profile()[{HostPluginProfileKey, Section, DownName}] = 0;
+  first.profile()[{HostPluginProfileKey, Section, MouseCancelName}] = 7;
+  first.profile()[{HostPluginProfileKey, Section, DelayName}] = 0xFFFFFFFFu;
+  first.profile()[{0x7FFFFF31, Section, UpName}] = 1;
+  first.profile()[{HostPluginProfileKey, L"設定 section", L"値"}] = 42;
+  ASSERT_TRUE(first.SaveProfileFile(path));
+
+  sim::Editor second(Hidden());
+  ASSERT_TRUE(second.LoadProfileFile(path));
+  DeleteFileW(path.c_str());
+  EXPECT_TRUE(SameStore(second.profile(), first.profile()));
+}
+
+TEST_F(SettingsProfileFile, MissingFileLoadsNothing) {
+  sim::Editor other(Hidden());
+  EXPECT_FALSE(other.LoadProfileFile(TempProfilePath(L"missing")));
+  EXPECT_TRUE(other.profile().empty());
+}
+
+TEST_F(SettingsProfileFile, SavedSettingsTakeEffectInTheNextEditor) {
+  const std::wstring path = TempProfilePath(L"restart");
+  Store(UpName, 4);
+  Store(DownName, 5);
+  Store(MouseCancelName, 0);
+  Store(DelayName, 250);
+  LoadWithoutReload();
+  Reload();
+  editor.profile().clear();
+  ASSERT_TRUE(Dialog(IDOK).found);
+  ASSERT_EQ(Writes().size(), 4u);
+  ASSERT_TRUE(editor.SaveProfileFile(path));
+
+  // A fresh module, so that nothing carries over in memory: only the file does.
+  sim::Editor next(Hidden());
+  ASSERT_TRUE(next.LoadProfileFile(path));
+  DeleteFileW(path.c_str());
+  ASSERT_TRUE(next.LoadPlugin(testing_support::FreshPluginCopy()));
+  auto& d = next.doc();
+  d.lines = 100000;
+  d.page = 300;
+  d.scroll = {0, 1000};
+  d.caret = {0, 1000 + 304};
+  next.SendEvents(sim::EventCaretMoved);
+  EXPECT_EQ(d.scroll.y - 1000, 5 + 5) << "down 5 as saved";
+  d.scroll = {0, 1000};
+  d.caret = {0, 1000 - 5};
+  next.SendEvents(sim::EventCaretMoved);
+  EXPECT_EQ(1000 - d.scroll.y, 5 + 4) << "up 4 as saved";
+  uint32_t value = 0;
+  EXPECT_TRUE(StoredValue(next, DelayName, value));
+  EXPECT_EQ(value, 250u);
+  EXPECT_TRUE(StoredValue(next, MouseCancelName, value));
+  EXPECT_EQ(value, 0u);
+}
+
+}  // namespace
