@@ -1,6 +1,7 @@
 // The simulated editor as a program. Without arguments it opens the editor window with the
-// plug-in loaded, for a person to try. With --script it plays a scripted session twice, with the
-// plug-in and without it, and prints what the view did at every step.
+// plug-in loaded, for a person to try: its "Plug-ins" menu and toolbar button open the
+// properties, and "About plug-ins" names it with its version. With --script it plays a scripted
+// session twice, with the plug-in and without it, and prints what the view did at every step.
 //
 //   brinkwatcher-sim [--script] [--profile FILE] [--no-plugin] [--warm-up]
 
@@ -117,7 +118,9 @@ int RunScript(const std::wstring& profilePath) {
 }
 
 int RunInteractive(const std::wstring& profilePath, bool withPlugin) {
-  sim::Editor editor;
+  sim::EditorOptions options;
+  options.pluginUi = true;
+  sim::Editor editor(options);
   editor.LoadProfileFile(profilePath);
   if (withPlugin && !editor.LoadPlugin(sim::ProgramDirectory() + L"Brinkwatcher.dll")) {
     MessageBoxW(editor.frame(), L"Brinkwatcher.dll was not found next to the program.", nullptr,

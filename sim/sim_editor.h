@@ -78,6 +78,17 @@ struct EditorOptions {
   int height = 560;
   bool visible = true;
   const wchar_t* title = L"Brinkwatcher - simulated editor";
+  // Shows the plug-in as the editor does: a "Plug-ins" menu, a toolbar button in the status
+  // area and the status text while the button is hovered. Off by default, so that tests keep
+  // the plain window.
+  bool pluginUi = false;
+};
+
+// Command ids of the "Plug-ins" menu.
+enum PluginMenuCommand : WORD {
+  MenuPluginCommand = 40001,     // the plug-in's menu text: OnCommand
+  MenuPluginProperties = 40002,  // "Properties...": PlugInProc 0x901
+  MenuAboutPlugins = 40003,      // lists the plug-in by name and version text
 };
 
 class Editor {
@@ -128,6 +139,15 @@ class Editor {
   // so that only later repaints are counted.
   void Settle();
 
+  // What the editor shows for the loaded plug-in (empty without options.pluginUi).
+  const std::wstring& pluginMenuText() const { return menuText_; }
+  const std::wstring& pluginStatusText() const { return statusText_; }
+  const std::wstring& pluginAbout() const { return aboutText_; }
+  // The toolbar button, in frame client coordinates; while it is hovered the status area shows
+  // the plug-in's status text.
+  RECT ToolbarButton() const;
+  bool toolbarButtonHovered() const { return buttonHovered_; }
+
   // Keeps the profile in a text file between runs.
   bool LoadProfileFile(const std::wstring& path);
   bool SaveProfileFile(const std::wstring& path) const;
@@ -143,6 +163,11 @@ class Editor {
   void Paint();
   void SetScroll(ViewPoint target);
   void CaretMoved();
+  void ShowPlugin();
+  void HidePlugin();
+  bool FrameUi(UINT message, WPARAM wParam, LPARAM lParam);
+  void PaintToolbarButton(HDC dc);
+  void InvalidateStatus();
 
   HWND frame_ = nullptr;
   HWND view_ = nullptr;
@@ -157,6 +182,11 @@ class Editor {
   bool eraseRequested_ = false;
   bool inputHandled_ = false;
   bool recording_ = true;
+  HMENU pluginsMenu_ = nullptr;  // null without options.pluginUi
+  HBITMAP toolbarBitmap_ = nullptr;
+  COLORREF maskColor_ = 0;
+  std::wstring menuText_, statusText_, aboutText_;
+  bool buttonHovered_ = false;
 };
 
 // Registers the common controls the way the editor does at start (the up-down class included).

@@ -694,3 +694,80 @@ TEST_F(IdentityImage, ToolbarBitmapIsMaskedOnTopAndRight) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- The editor's view of the plug-in: menu, toolbar button, status text and about entry
+
+class IdentityInEditor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::InitCommonControlsLikeEditor();
+    testing_support::StoreSettings(editor, 2, 2, false, 50);
+    ASSERT_TRUE(editor.LoadPlugin(testing_support::PluginPath()));
+    editor.Settle();
+    editor.ClearCalls();
+  }
+  static sim::EditorOptions WithPluginUi() {
+    sim::EditorOptions options;
+    options.pluginUi = true;
+    return options;
+  }
+  std::wstring MenuText(UINT command) {
+    HMENU plugins = GetSubMenu(GetMenu(editor.frame()), 0);
+    wchar_t text[128] = L"";
+    GetMenuStringW(plugins, command, text, 128, MF_BYCOMMAND);
+    return text;
+  }
+  LPARAM ButtonPoint() {
+    const RECT b = editor.ToolbarButton();
+    return MAKELPARAM((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+  }
+  sim::Editor editor{WithPluginUi()};
+};
+
+TEST_F(IdentityInEditor, ShowsTheTextsFromTheIdentity) {
+  EXPECT_EQ(MenuText(sim::MenuPluginCommand), L"Brinkwatcher");
+  EXPECT_EQ(editor.pluginStatusText(),
+            L"キーボード入力でカーソル移動時、少し早くスクロールさせます。");
+  const std::wstring about = editor.pluginAbout();
+  EXPECT_EQ(about.rfind(L"Brinkwatcher\r\nVersion 1.3.0", 0), 0u) << Utf8(about);
+}
+
+// Hovering the button puts the status text in the status area; leaving it takes it away.
+TEST_F(IdentityInEditor, StatusTextWhileTheButtonIsHovered) {
+  EXPECT_FALSE(editor.toolbarButtonHovered());
+  SendMessageW(editor.frame(), WM_MOUSEMOVE, 0, ButtonPoint());
+  EXPECT_TRUE(editor.toolbarButtonHovered());
+  SendMessageW(editor.frame(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+  EXPECT_FALSE(editor.toolbarButtonHovered());
+}
+
+struct EntryCase {
+  const char* name;
+  UINT message;  // WM_COMMAND with the menu id, or a click on the toolbar button
+  WPARAM wParam;
+};
+
+const EntryCase entryCases[] = {
+    {"MenuTextCallsOnCommand", WM_COMMAND, sim::MenuPluginCommand},
+    {"PropertiesCallsPlugInProc901", WM_COMMAND, sim::MenuPluginProperties},
+    {"ToolbarButtonClick", WM_LBUTTONUP, 0},
+};
+
+class IdentityEditorEntries : public IdentityInEditor,
+                              public ::testing::WithParamInterface<EntryCase> {};
+
+TEST_P(IdentityEditorEntries, OpenTheProperties) {
+  const EntryCase& c = GetParam();
+  DialogCanceller canceller;
+  SendMessageW(editor.frame(), c.message, c.wParam, c.message == WM_COMMAND ? 0 : ButtonPoint());
+  EXPECT_TRUE(canceller.pressed()) << "no dialog was shown";
+  EXPECT_FALSE(canceller.stuck());
+  EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, IdentityEditorEntries, ::testing::ValuesIn(entryCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
