@@ -13,8 +13,8 @@ struct RedrawState {
 
 // Each thread's state lives in three system TLS slots. The system zeroes a new slot in every
 // thread, including threads that were running before the DLL was loaded, and reading or writing
-// a slot never allocates. (The compiler's thread_local allocates on a thread's first use, and
-// the loader's TLS directory fails under Wine for threads that predate the load.)
+// a slot never allocates (the compiler's thread_local goes through emulated TLS, which allocates
+// on a thread's first use).
 enum RedrawSlot { SlotPending, SlotTimerId, SlotView, SlotCount };
 DWORD slots[SlotCount] = {TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES};
 
