@@ -11,33 +11,22 @@ struct RedrawState {
   HWND view;
 };
 
-// Each thread's state lives in three system TLS slots. The system zeroes a new slot in every
-// thread, including threads that were running before the DLL was loaded, and reading or writing
-// a slot never allocates (the compiler's thread_local goes through emulated TLS, which allocates
-// on a thread's first use).
-enum RedrawSlot { SlotPending, SlotTimerId, SlotView, SlotCount };
-DWORD slots[SlotCount] = {TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES};
+// Implicit thread-local storage: the object is part of the module's TLS template (between the
+// runtime's start and end markers of the .tls section, which the linker orders by name, so the
+// suffix must sort between "" and "ZZZ"), and the loader gives every thread a zero-filled copy,
+// found through the thread's TLS array and the module's TLS index. Nothing is allocated by the
+// plug-in; the compiler's thread_local would go through emulated TLS, which allocates.
+extern "C" ULONG _tls_index;
+extern "C" char _tls_start;
+__attribute__((section(".tls$BRINK"))) RedrawState redrawStateTemplate = {};
 
-bool HaveSlots() {
-  for (DWORD slot : slots) {
-    if (slot == TLS_OUT_OF_INDEXES) return false;
-  }
-  return true;
-}
-
-// Without slots (the process ran out of them) the thread always looks idle: no repaint.
-RedrawState LoadState() {
-  if (!HaveSlots()) return {};
-  return {TlsGetValue(slots[SlotPending]) != nullptr,
-          reinterpret_cast<UINT_PTR>(TlsGetValue(slots[SlotTimerId])),
-          static_cast<HWND>(TlsGetValue(slots[SlotView]))};
-}
-
-void StoreState(const RedrawState& state) {
-  if (!HaveSlots()) return;
-  TlsSetValue(slots[SlotPending], reinterpret_cast<void*>(static_cast<uintptr_t>(state.pending)));
-  TlsSetValue(slots[SlotTimerId], reinterpret_cast<void*>(state.timerId));
-  TlsSetValue(slots[SlotView], state.view);
+RedrawState& ThreadRedrawState() {
+  void** tlsArray;
+  // TEB.ThreadLocalStoragePointer, at fs:0x2C on 32-bit Windows.
+  asm("movl %%fs:0x2C, %0" : "=r"(tlsArray));
+  char* block = static_cast<char*>(tlsArray[_tls_index]);
+  const auto offset = reinterpret_cast<char*>(&redrawStateTemplate) - &_tls_start;
+  return *reinterpret_cast<RedrawState*>(block + offset);
 }
 
 constexpr UINT_PTR RequestedTimerId = 1;
@@ -50,47 +39,34 @@ void KillRunningTimer(RedrawState& state) {
 }
 }  // namespace
 
-void AllocateRedrawState() {
-  for (DWORD& slot : slots) slot = TlsAlloc();
-}
-
-void ReleaseRedrawState() {
-  RedrawState state = LoadState();
-  KillRunningTimer(state);
-  for (DWORD& slot : slots) {
-    if (slot != TLS_OUT_OF_INDEXES) TlsFree(slot);
-    slot = TLS_OUT_OF_INDEXES;
-  }
+void StopRedrawTimerAtUnload() {
+  KillRunningTimer(ThreadRedrawState());
 }
 
 void MarkRedrawPending() {
-  RedrawState state = LoadState();
+  RedrawState& state = ThreadRedrawState();
   state.pending = true;
-  StoreState(state);
 }
 
 void ArmRedraw(HWND view) {
-  RedrawState state = LoadState();
+  RedrawState& state = ThreadRedrawState();
   if (!state.pending) return;
   state.pending = false;
   // The old identifier is not cleared here: SetTimer's result replaces it below.
   if (state.timerId != 0) KillTimer(nullptr, state.timerId);
   state.view = view;
   state.timerId = SetTimer(nullptr, RequestedTimerId, Settings.redrawDelay, RedrawTimerProc);
-  StoreState(state);
 }
 
 void CancelRedraw() {
-  RedrawState state = LoadState();
+  RedrawState& state = ThreadRedrawState();
   state.pending = false;
   KillRunningTimer(state);
-  StoreState(state);
 }
 
 void CALLBACK RedrawTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  RedrawState state = LoadState();
+  RedrawState& state = ThreadRedrawState();
   // One-shot: the system timer would otherwise repeat.
   KillRunningTimer(state);
-  StoreState(state);
   if (!state.pending && IsWindow(state.view)) InvalidateRect(state.view, nullptr, FALSE);
 }

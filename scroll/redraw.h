@@ -11,8 +11,5 @@ void ArmRedraw(HWND view);
 // Drops a pending jump and a running timer.
 void CancelRedraw();
 void CALLBACK RedrawTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
-// At process attach: reserves the per-thread state.
-void AllocateRedrawState();
-// At FreeLibrary: kills the calling thread's timer, so that no callback runs into unloaded code,
-// and gives the per-thread state back.
-void ReleaseRedrawState();
+// At FreeLibrary: kills the calling thread's timer so that no callback runs into unloaded code.
+void StopRedrawTimerAtUnload();
