@@ -275,12 +275,12 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-LRESULT Editor::AnswerProfile(UINT message, LPARAM lParam) {
+LRESULT Editor::AnswerProfile(UINT message, WPARAM wParam, LPARAM lParam) {
   auto* record = reinterpret_cast<ProfileValueRecord*>(lParam);
-  HostCall call{message, 0, true, {}, {}, {}, 0, 1};
+  HostCall call{message, wParam, true, {}, {}, {}, 0, 1};
   if (record != nullptr && record->valueName != nullptr) call.valueName = record->valueName;
   LRESULT result = 1;
-  if (override_ && override_(message, 0, lParam, result)) {
+  if (override_ && override_(message, wParam, lParam, result)) {
     if (record && record->data && result == 0) call.value = *static_cast<uint32_t*>(record->data);
   } else if (record != nullptr && record->recordSize == sizeof(ProfileValueRecord) &&
              record->valueName != nullptr && record->data != nullptr &&
@@ -392,7 +392,7 @@ LRESULT CALLBACK Editor::FrameProc(HWND window, UINT message, WPARAM wParam, LPA
   switch (message) {
     case HostProfileRead:
     case HostProfileWrite:
-      return editor->AnswerProfile(message, lParam);
+      return editor->AnswerProfile(message, wParam, lParam);
     case WM_SETFOCUS:
       if (editor->view_) SetFocus(editor->view_);
       return 0;

@@ -159,7 +159,7 @@ class Editor {
   static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK ViewProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT AnswerView(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT AnswerProfile(UINT message, LPARAM lParam);
+  LRESULT AnswerProfile(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
   void SetScroll(ViewPoint target);
   void CaretMoved();

@@ -49,6 +49,7 @@ TEST_F(EventDispatch, ReloadAndCaretMoveInOneCall) {
   const wchar_t* names[] = {L"brinkwatcherUp", L"brinkwatcherDown", L"mouseCancel", L"redrawDelay"};
   for (int i = 0; i < 4; ++i) {
     EXPECT_TRUE(editor.calls()[1 + i].toFrame);
+    EXPECT_EQ(editor.calls()[1 + i].wParam, 0u);
     EXPECT_EQ(editor.calls()[1 + i].valueName, names[i]);
   }
 }
