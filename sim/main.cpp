@@ -126,6 +126,8 @@ int RunInteractive(const std::wstring& profilePath, bool withPlugin) {
     MessageBoxW(editor.frame(), L"Brinkwatcher.dll was not found next to the program.", nullptr,
                 MB_ICONERROR);
   }
+  // The status line counts only the repaints that come after the window first appeared.
+  editor.Settle();
   MSG msg;
   while (IsWindow(editor.frame())) {
     editor.PumpUntil([&] { return !IsWindow(editor.frame()); }, 200);
