@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_fixture.h"
 
 namespace {
@@ -198,67 +200,32 @@ std::string Utf8(const std::wstring& text) {
 
 // ---- The properties dialog, closed from inside its own modal loop
 
-// While alive, a thread timer (dispatched by the dialog's modal loop) looks for a dialog box of
-// this thread and presses its Cancel button once the dialog is shown.
+// Cancels, with its Cancel button, a dialog of this thread that shows while a call runs, whoever
+// owns it, and notes its owner and caption.
 class DialogCanceller {
  public:
-  DialogCanceller() {
-    active_ = this;
-    timer_ = SetTimer(nullptr, 0, 20, Tick);
+  INT_PTR Run(const std::function<INT_PTR()>& call) {
+    return driver_.Run(nullptr, {[this](HWND dialog) {
+                         owner_ = GetWindow(dialog, GW_OWNER);
+                         wchar_t caption[64] = L"";
+                         GetWindowTextW(dialog, caption, 64);
+                         caption_ = caption;
+                         SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+                         return true;
+                       }},
+                       call);
   }
-  ~DialogCanceller() {
-    KillTimer(nullptr, timer_);
-    active_ = nullptr;
-  }
-  DialogCanceller(const DialogCanceller&) = delete;
-  DialogCanceller& operator=(const DialogCanceller&) = delete;
 
-  bool pressed() const { return dialog_ != nullptr; }
-  bool stuck() const { return stuck_; }
+  bool pressed() const { return driver_.dialog() != nullptr && driver_.playedAll(); }
+  // Cancel did not close it: it was ended at the driver's deadline.
+  bool stuck() const { return driver_.timedOut(); }
   HWND owner() const { return owner_; }
   const std::wstring& caption() const { return caption_; }
 
-  // Ends a dialog that Cancel failed to close, so that a broken button cannot hang the test.
-  static constexpr INT_PTR StuckResult = 0x5717;
-
  private:
-  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-    wchar_t name[16];
-    GetClassNameW(window, name, 16);
-    if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    DialogCanceller* self = active_;
-    if (self == nullptr) return;
-    if (self->dialog_ != nullptr) {
-      // 250 ticks: five seconds at the nominal period, far more under load.
-      if (IsWindow(self->dialog_) && ++self->ticksSincePress_ > 250) {
-        self->stuck_ = true;
-        EndDialog(self->dialog_, StuckResult);
-      }
-      return;
-    }
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (dialog == nullptr) return;
-    self->dialog_ = dialog;
-    self->owner_ = GetWindow(dialog, GW_OWNER);
-    wchar_t caption[64] = L"";
-    GetWindowTextW(dialog, caption, 64);
-    self->caption_ = caption;
-    SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-  }
-
-  static inline DialogCanceller* active_ = nullptr;
-  UINT_PTR timer_ = 0;
-  HWND dialog_ = nullptr;
+  testing_support::DialogDriver driver_;
   HWND owner_ = nullptr;
   std::wstring caption_;
-  int ticksSincePress_ = 0;
-  bool stuck_ = false;
 };
 
 class Identity : public PluginFixture {
@@ -321,7 +288,8 @@ TEST_P(IdentityPlugInProc, AnswersTheCode) {
     expected = static_cast<LRESULT>(version.size() + 1);
   }
   DialogCanceller canceller;
-  const LRESULT result = plugin().PlugInProc(view(), c.code, c.wParam, 0);
+  const LRESULT result =
+      canceller.Run([&] { return plugin().PlugInProc(view(), c.code, c.wParam, 0); });
   EXPECT_EQ(result, expected);
   EXPECT_EQ(canceller.pressed(), c.opensDialog);
   EXPECT_FALSE(canceller.stuck()) << "Cancel did not close the dialog";
@@ -356,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Items, IdentityInfoItems, ::testing::ValuesIn(infoCases
 // window, captioned with the plug-in name, and Cancel ends it with 2.
 TEST_F(Identity, OnCommandOpensTheDialogOwnedByTheEditor) {
   DialogCanceller canceller;
-  const INT_PTR result = plugin().OnCommand(view());
+  const INT_PTR result = canceller.Run([&] { return plugin().OnCommand(view()); });
   ASSERT_TRUE(canceller.pressed()) << "no dialog was shown";
   EXPECT_FALSE(canceller.stuck()) << "Cancel did not close the dialog";
   EXPECT_EQ(result, IDCANCEL);
@@ -526,7 +494,12 @@ TEST_P(IdentityStack, CalleeRemovesItsArguments) {
     if (a == ViewArgument) a = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view()));
   }
   DialogCanceller canceller;
-  EXPECT_EQ(testing_support::StackDrift(function, args), 0);
+  int32_t drift = 0;
+  canceller.Run([&] {
+    drift = testing_support::StackDrift(function, args);
+    return INT_PTR{0};
+  });
+  EXPECT_EQ(drift, 0);
   EXPECT_EQ(canceller.pressed(), c.opensDialog);
   EXPECT_FALSE(canceller.stuck());
 }
@@ -761,7 +734,10 @@ class IdentityEditorEntries : public IdentityInEditor,
 TEST_P(IdentityEditorEntries, OpenTheProperties) {
   const EntryCase& c = GetParam();
   DialogCanceller canceller;
-  SendMessageW(editor.frame(), c.message, c.wParam, c.message == WM_COMMAND ? 0 : ButtonPoint());
+  canceller.Run([&] {
+    return SendMessageW(editor.frame(), c.message, c.wParam,
+                        c.message == WM_COMMAND ? 0 : ButtonPoint());
+  });
   EXPECT_TRUE(canceller.pressed()) << "no dialog was shown";
   EXPECT_FALSE(canceller.stuck());
   EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_fixture.h"
 
 namespace {
@@ -48,89 +49,10 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = L"";
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
-struct OwnedSearch {
-  HWND owner;
-  HWND found;
-};
-
-BOOL CALLBACK MatchOwnedDialog(HWND window, LPARAM lParam) {
-  auto* search = reinterpret_cast<OwnedSearch*>(lParam);
-  if (GetWindow(window, GW_OWNER) != search->owner || ClassOf(window) != L"#32770") return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// The dialog-class window of this thread owned by `owner`, or null.
-HWND FindOwnedDialog(HWND owner) {
-  OwnedSearch search{owner, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// One thing a person does at the open dialog. It returns false to be tried again at the next tick,
-// while it waits for something to appear.
-using Step = std::function<bool(HWND dialog)>;
-
-// Plays steps at the dialog from a thread timer, which the dialog's own modal loop dispatches.
-// The last step closes the dialog; a dialog still open at the deadline is closed and reported.
-class Person {
- public:
-  explicit Person(sim::Editor& editor) : editor_(editor) {}
-
-  INT_PTR Run(std::vector<Step> steps, const std::function<INT_PTR()>& open) {
-    steps_ = std::move(steps);
-    next_ = 0;
-    dialog_ = nullptr;
-    timedOut_ = false;
-    deadline_ = GetTickCount64() + 30000;
-    current_ = this;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, Tick);
-    const INT_PTR result = open();
-    KillTimer(nullptr, timer);
-    current_ = nullptr;
-    return result;
-  }
-
-  // The window that the editor's frame owned while the dialog ran; null if it never showed.
-  HWND dialog() const { return dialog_; }
-  bool playedAll() const { return next_ == steps_.size(); }
-  bool timedOut() const { return timedOut_; }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Person* self = current_;
-    if (self == nullptr || self->busy_) return;
-    self->busy_ = true;
-    // A popup cannot be owned by a child window: the system makes the view's frame the owner.
-    HWND dialog = FindOwnedDialog(GetAncestor(self->editor_.view(), GA_ROOT));
-    if (dialog != nullptr) {
-      self->dialog_ = dialog;
-      if (GetTickCount64() > self->deadline_) {
-        self->timedOut_ = true;
-        if (HWND box = FindOwnedDialog(dialog)) EndDialog(box, IDOK);
-        EndDialog(dialog, IDCANCEL);
-      } else if (self->next_ < self->steps_.size() && self->steps_[self->next_](dialog)) {
-        ++self->next_;
-      }
-    }
-    self->busy_ = false;
-  }
-
-  static inline Person* current_ = nullptr;
-  sim::Editor& editor_;
-  std::vector<Step> steps_;
-  size_t next_ = 0;
-  HWND dialog_ = nullptr;
-  bool busy_ = false;
-  bool timedOut_ = false;
-  ULONGLONG deadline_ = 0;
-};
+using testing_support::Click;
+using testing_support::FindOwnedDialog;
+using testing_support::Look;
+using Step = testing_support::DialogStep;
 
 // ---- What a person does
 
@@ -184,20 +106,6 @@ Step Press(int control, UINT vk) {
     SetFocus(target);
     PostMessageW(target, WM_KEYDOWN, vk, 1);
     PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
-    return true;
-  };
-}
-
-Step Click(int id) {
-  return [id](HWND dialog) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-    return true;
-  };
-}
-
-Step Look(std::function<void(HWND dialog)> look) {
-  return [look](HWND dialog) {
-    look(dialog);
     return true;
   };
 }
@@ -315,24 +223,27 @@ class DialogFixture : public PluginFixture {
 
   // Opens the dialog as the editor's command does and plays `steps` at it.
   INT_PTR OpenByCommand(std::vector<Step> steps) {
-    return person.Run(std::move(steps),
+    return driver.Run(Frame(), std::move(steps),
                       [this] { return editor.plugin().OnCommand(editor.view()); });
   }
 
   INT_PTR OpenByQuery(std::vector<Step> steps) {
-    return person.Run(std::move(steps), [this] {
+    return driver.Run(Frame(), std::move(steps), [this] {
       return static_cast<INT_PTR>(
           editor.plugin().PlugInProc(editor.view(), ShowPropertiesCode, 0, 0));
     });
   }
 
   void ExpectPlayedThrough() {
-    EXPECT_NE(person.dialog(), nullptr) << "the dialog never showed";
-    EXPECT_TRUE(person.playedAll()) << "the dialog closed before every step was played";
-    EXPECT_FALSE(person.timedOut()) << "the dialog was still open at the deadline";
+    EXPECT_NE(driver.dialog(), nullptr) << "the dialog never showed";
+    EXPECT_TRUE(driver.playedAll()) << "the dialog closed before every step was played";
+    EXPECT_FALSE(driver.timedOut()) << "the dialog was still open at the deadline";
   }
 
-  Person person{editor};
+  // A popup cannot be owned by a child window: the system makes the view's frame the owner.
+  HWND Frame() { return GetAncestor(editor.view(), GA_ROOT); }
+
+  testing_support::DialogDriver driver;
 };
 
 // ---- The delay field and its arrows, confirmed with OK

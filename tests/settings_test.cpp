@@ -5,11 +5,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/settings_dialog_driver.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_test_support.h"
 
 using testing_support::Msg;
@@ -25,7 +26,33 @@ constexpr const wchar_t* DownName = L"brinkwatcherDown";
 constexpr const wchar_t* MouseCancelName = L"mouseCancel";
 constexpr const wchar_t* DelayName = L"redrawDelay";
 
+constexpr int MouseCancelCheck = 1017;
+constexpr int UpCombo = 1018;
+constexpr int DownCombo = 1019;
+constexpr int DelayEdit = 1021;
 constexpr int RestoreDefaultButton = 1023;
+
+// What the properties dialog showed just before a button closed it.
+struct Shown {
+  bool found = false;
+  UINT delay = 0;
+  BOOL delayIsNumber = FALSE;
+  LRESULT upIndex = CB_ERR;
+  LRESULT downIndex = CB_ERR;
+  bool mouseCancelChecked = false;
+  INT_PTR result = 0;  // what the command returned: the dialog's end code
+};
+
+// Reads what the running dialog shows.
+Shown Read(HWND dialog) {
+  Shown shown;
+  shown.found = true;
+  shown.delay = GetDlgItemInt(dialog, DelayEdit, &shown.delayIsNumber, FALSE);
+  shown.upIndex = SendDlgItemMessageW(dialog, UpCombo, CB_GETCURSEL, 0, 0);
+  shown.downIndex = SendDlgItemMessageW(dialog, DownCombo, CB_GETCURSEL, 0, 0);
+  shown.mouseCancelChecked = IsDlgButtonChecked(dialog, MouseCancelCheck) == BST_CHECKED;
+  return shown;
+}
 
 // Bits naming the four values, in the order they are read and written.
 enum Value : unsigned { Up = 1, Down = 2, MouseCancel = 4, Delay = 8, All = 15 };
@@ -169,11 +196,36 @@ class SettingsFixture : public ::testing::Test {
     return writes;
   }
 
+  // Opens the properties dialog through the export OnCommand and, once it shows, does `work` on it
+  // from inside its modal loop and presses the button that `work` returns. Returns the command's
+  // result (the end code), and whether the dialog was found.
+  INT_PTR OpenAndWork(const std::function<int(HWND dialog)>& work, bool& found) {
+    testing_support::DialogDriver driver;
+    const INT_PTR result = driver.Run(GetAncestor(editor.view(), GA_ROOT), {[&](HWND dialog) {
+                                        testing_support::Press(dialog, work(dialog));
+                                        return true;
+                                      }},
+                                      [this] { return editor.plugin().OnCommand(editor.view()); });
+    EXPECT_FALSE(driver.timedOut()) << "the dialog was still open at the deadline";
+    found = driver.dialog() != nullptr && driver.playedAll();
+    return result;
+  }
+
   // Opens the dialog, notes what it shows and presses `button`; records only what follows.
-  settings_dialog::Shown Dialog(int button) {
+  Shown Dialog(int button) {
     editor.ClearCalls();
     records.clear();
-    return settings_dialog::OpenAndPress(editor, button);
+    Shown shown;
+    bool found = false;
+    const INT_PTR result = OpenAndWork(
+        [&](HWND dialog) {
+          shown = Read(dialog);
+          return button;
+        },
+        found);
+    shown.found = found;
+    shown.result = result;
+    return shown;
   }
 
   sim::Editor editor;
@@ -319,7 +371,7 @@ TEST_P(SettingsLoad, StoredValuesTakeEffect) {
   EXPECT_EQ(KeptBelow(300), std::min(c.down, 100)) << "down as loaded";
   EXPECT_EQ(KeptBelow(30), std::min(c.down, 10)) << "down bounded by a third of the page";
 
-  const settings_dialog::Shown shown = Dialog(IDOK);
+  const Shown shown = Dialog(IDOK);
   ASSERT_TRUE(shown.found) << "the dialog did not show";
   EXPECT_EQ(shown.result, IDOK);
   EXPECT_EQ(shown.delay, delay);
@@ -367,7 +419,7 @@ TEST_P(SettingsSaveRecords, OneCompleteWritePerValue) {
   LoadWithoutReload();
   Reload();
 
-  const settings_dialog::Shown shown = Dialog(IDOK);
+  const Shown shown = Dialog(IDOK);
   ASSERT_TRUE(shown.found) << "the dialog did not show";
   std::vector<testing_support::Expected> sequence(c.writes.size(), Msg(HostProfileWrite));
   EXPECT_TRUE(SameSequence(editor.calls(), sequence));
@@ -412,7 +464,7 @@ TEST_F(SettingsSave, CancelWritesNothing) {
   LoadWithoutReload();
   Reload();
   const sim::ProfileStore before = editor.profile();
-  const settings_dialog::Shown shown = Dialog(IDCANCEL);
+  const Shown shown = Dialog(IDCANCEL);
   ASSERT_TRUE(shown.found);
   EXPECT_EQ(shown.result, IDCANCEL);
   EXPECT_TRUE(records.empty());
@@ -483,7 +535,7 @@ TEST_P(SettingsRefusedRead, FieldKeepsItsValue) {
   EXPECT_EQ(records.size(), 4u);
   EXPECT_EQ(KeptAbove(300), up);
   EXPECT_EQ(KeptBelow(300), down);
-  const settings_dialog::Shown shown = Dialog(IDOK);
+  const Shown shown = Dialog(IDOK);
   ASSERT_TRUE(shown.found) << "the dialog did not show";
   EXPECT_EQ(shown.mouseCancelChecked, mouseCancel);
   EXPECT_EQ(shown.delay, delay);
@@ -575,7 +627,7 @@ using SettingsKeyboardSpeed = SettingsFixture;
 // Initialises the running dialog afresh, as at its opening, and reads the delay it then shows.
 UINT DelayShownAtInit(HWND dialog, HWND view) {
   SendMessageW(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(view));
-  const settings_dialog::Shown shown = settings_dialog::Read(dialog);
+  const Shown shown = Read(dialog);
   return shown.delayIsNumber ? shown.delay : 0;
 }
 
@@ -586,8 +638,7 @@ TEST_F(SettingsKeyboardSpeed, DefaultDelayForEverySpeed) {
   KeyboardSpeedGuard guard;
   LoadWithoutReload();
   bool found = false;
-  settings_dialog::OpenAndWork(
-      editor,
+  OpenAndWork(
       [&](HWND dialog) {
         for (UINT speed = 0; speed < 32; ++speed) {
           SCOPED_TRACE("keyboard speed " + std::to_string(speed));
@@ -598,9 +649,8 @@ TEST_F(SettingsKeyboardSpeed, DefaultDelayForEverySpeed) {
           editor.SendEvents(sim::EventReloadSettings);
           EXPECT_EQ(DelayShownAtInit(dialog, editor.view()), DefaultDelayFor(speed))
               << "loaded at the reload";
-          settings_dialog::Press(dialog, RestoreDefaultButton);
-          EXPECT_EQ(settings_dialog::Read(dialog).delay, DefaultDelayFor(speed))
-              << "restore-default button";
+          testing_support::Press(dialog, RestoreDefaultButton);
+          EXPECT_EQ(Read(dialog).delay, DefaultDelayFor(speed)) << "restore-default button";
         }
         return IDCANCEL;
       },
@@ -621,8 +671,7 @@ TEST_F(SettingsKeyboardSpeed, CustomDelayIgnoresTheSpeed) {
   Store(DelayName, 333);
   LoadWithoutReload();
   bool found = false;
-  settings_dialog::OpenAndWork(
-      editor,
+  OpenAndWork(
       [&](HWND dialog) {
         for (UINT speed : {0u, 31u}) {
           EXPECT_TRUE(KeyboardSpeedGuard::Set(speed));

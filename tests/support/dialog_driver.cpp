@@ -1,0 +1,92 @@
+#include "tests/support/dialog_driver.h"
+
+#include <utility>
+
+namespace testing_support {
+namespace {
+
+struct Search {
+  HWND owner;  // null: any
+  bool visibleOnly;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<Search*>(lParam);
+  wchar_t name[16] = L"";
+  GetClassNameW(window, name, 16);
+  if (lstrcmpW(name, L"#32770") != 0) return TRUE;
+  if (search->owner != nullptr && GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+  if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindDialog(HWND owner, bool visibleOnly) {
+  Search search{owner, visibleOnly, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+DialogDriver* current = nullptr;
+
+}  // namespace
+
+HWND FindOwnedDialog(HWND owner) {
+  return owner == nullptr ? nullptr : FindDialog(owner, false);
+}
+
+DialogStep Click(int id) {
+  return [id](HWND dialog) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    return true;
+  };
+}
+
+DialogStep Look(std::function<void(HWND dialog)> look) {
+  return [look = std::move(look)](HWND dialog) {
+    look(dialog);
+    return true;
+  };
+}
+
+void Press(HWND dialog, int id) {
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+INT_PTR DialogDriver::Run(HWND owner, std::vector<DialogStep> steps,
+                          const std::function<INT_PTR()>& open) {
+  owner_ = owner;
+  steps_ = std::move(steps);
+  next_ = 0;
+  dialog_ = nullptr;
+  timedOut_ = false;
+  deadline_ = GetTickCount64() + 30000;
+  DialogDriver* outer = current;
+  current = this;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, Tick);
+  const INT_PTR result = open();
+  KillTimer(nullptr, timer);
+  current = outer;
+  return result;
+}
+
+void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  DialogDriver* self = current;
+  // A step may pump messages itself: it is not entered again meanwhile.
+  if (self == nullptr || self->busy_) return;
+  if (self->dialog_ == nullptr) self->dialog_ = FindDialog(self->owner_, true);
+  if (self->dialog_ == nullptr || !IsWindow(self->dialog_)) return;
+  self->busy_ = true;
+  if (GetTickCount64() > self->deadline_) {
+    self->timedOut_ = true;
+    if (HWND box = FindOwnedDialog(self->dialog_)) EndDialog(box, IDOK);
+    EndDialog(self->dialog_, TimedOutResult);
+  } else if (self->next_ < self->steps_.size() && self->steps_[self->next_](self->dialog_)) {
+    ++self->next_;
+  }
+  self->busy_ = false;
+}
+
+}  // namespace testing_support
