@@ -18,15 +18,21 @@ struct RedrawState {
 // plug-in; the compiler's thread_local would go through emulated TLS, which allocates.
 extern "C" ULONG _tls_index;
 extern "C" char _tls_start;
+extern "C" char _tls_end;
 __attribute__((section(".tls$BRINK"))) RedrawState redrawStateTemplate = {};
 
-RedrawState& ThreadRedrawState() {
+// The calling thread's copy; null where there is none (a thread without a TLS block, or a build
+// whose linker left the template outside the block), and such a thread simply never repaints.
+RedrawState* ThreadRedrawState() {
+  const auto start = reinterpret_cast<uintptr_t>(&_tls_start);
+  const auto end = reinterpret_cast<uintptr_t>(&_tls_end);
+  const auto where = reinterpret_cast<uintptr_t>(&redrawStateTemplate);
+  if (where < start || where + sizeof(RedrawState) > end) return nullptr;
   void** tlsArray;
   // TEB.ThreadLocalStoragePointer, at fs:0x2C on 32-bit Windows.
   asm("movl %%fs:0x2C, %0" : "=r"(tlsArray));
-  char* block = static_cast<char*>(tlsArray[_tls_index]);
-  const auto offset = reinterpret_cast<char*>(&redrawStateTemplate) - &_tls_start;
-  return *reinterpret_cast<RedrawState*>(block + offset);
+  if (tlsArray == nullptr || tlsArray[_tls_index] == nullptr) return nullptr;
+  return reinterpret_cast<RedrawState*>(static_cast<char*>(tlsArray[_tls_index]) + (where - start));
 }
 
 constexpr UINT_PTR RequestedTimerId = 1;
@@ -40,17 +46,17 @@ void KillRunningTimer(RedrawState& state) {
 }  // namespace
 
 void StopRedrawTimerAtUnload() {
-  KillRunningTimer(ThreadRedrawState());
+  if (RedrawState* state = ThreadRedrawState()) KillRunningTimer(*state);
 }
 
 void MarkRedrawPending() {
-  RedrawState& state = ThreadRedrawState();
-  state.pending = true;
+  if (RedrawState* state = ThreadRedrawState()) state->pending = true;
 }
 
 void ArmRedraw(HWND view) {
-  RedrawState& state = ThreadRedrawState();
-  if (!state.pending) return;
+  RedrawState* found = ThreadRedrawState();
+  if (found == nullptr || !found->pending) return;
+  RedrawState& state = *found;
   state.pending = false;
   // The old identifier is not cleared here: SetTimer's result replaces it below.
   if (state.timerId != 0) KillTimer(nullptr, state.timerId);
@@ -59,14 +65,16 @@ void ArmRedraw(HWND view) {
 }
 
 void CancelRedraw() {
-  RedrawState& state = ThreadRedrawState();
-  state.pending = false;
-  KillRunningTimer(state);
+  RedrawState* state = ThreadRedrawState();
+  if (state == nullptr) return;
+  state->pending = false;
+  KillRunningTimer(*state);
 }
 
 void CALLBACK RedrawTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  RedrawState& state = ThreadRedrawState();
+  RedrawState* state = ThreadRedrawState();
+  if (state == nullptr) return;
   // One-shot: the system timer would otherwise repeat.
-  KillRunningTimer(state);
-  if (!state.pending && IsWindow(state.view)) InvalidateRect(state.view, nullptr, FALSE);
+  KillRunningTimer(*state);
+  if (!state->pending && IsWindow(state->view)) InvalidateRect(state->view, nullptr, FALSE);
 }
