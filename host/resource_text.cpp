@@ -5,8 +5,6 @@
 HINSTANCE ModuleInstance = nullptr;
 
 namespace {
-constexpr int ResourceTextCapacity = 4096;
-
 // Loads into a caller's buffer so that CopyResourceText needs no heap.
 int LoadIntoBuffer(UINT id, wchar_t (&text)[ResourceTextCapacity]) {
   int length = LoadStringW(ModuleInstance, id, text, ResourceTextCapacity);
@@ -16,10 +14,10 @@ int LoadIntoBuffer(UINT id, wchar_t (&text)[ResourceTextCapacity]) {
 }
 }  // namespace
 
-std::wstring LoadResourceString(UINT id) {
-  wchar_t text[ResourceTextCapacity];
-  int length = LoadIntoBuffer(id, text);
-  return std::wstring(text, static_cast<size_t>(length));
+ResourceString LoadResourceString(UINT id) {
+  ResourceString string;
+  LoadIntoBuffer(id, string.text);
+  return string;
 }
 
 UINT CopyResourceText(UINT id, UINT capacity, wchar_t* buffer) {

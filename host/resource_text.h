@@ -1,13 +1,19 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 // The module instance, stored by DllMain at process attach.
 extern HINSTANCE ModuleInstance;
 
+constexpr int ResourceTextCapacity = 4096;
+
+// A string resource held by value, NUL-terminated: the plug-in's texts are short, and a value
+// needs no heap, so neither a settings reload nor the dialog allocates.
+struct ResourceString {
+  wchar_t text[ResourceTextCapacity];
+};
+
 // String `id` of the module's string table; empty when it is missing.
-std::wstring LoadResourceString(UINT id);
+ResourceString LoadResourceString(UINT id);
 
 // Copies string `id` with its NUL into `buffer` (`capacity` characters) when it fits, else leaves
 // an empty string there; never writes past `capacity`. Returns the length plus one.

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstdint>
-#include <cwchar>
 
 #include "host/resource_text.h"
 #include "res/resource_ids.h"
@@ -17,12 +16,20 @@ int32_t LimitLineCount(int32_t count) {
   return count < 0 ? 0 : count > MaxLineCount ? MaxLineCount : count;
 }
 
+// 0 to 99 as decimal text, so that the DLL carries no formatting library.
+void WriteTwoDigitNumber(int number, wchar_t (&text)[3]) {
+  wchar_t* next = text;
+  if (number >= 10) *next++ = static_cast<wchar_t>(L'0' + number / 10);
+  *next++ = static_cast<wchar_t>(L'0' + number % 10);
+  *next = L'\0';
+}
+
 void FillLineCountCombos(HWND dialog) {
   SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_RESETCONTENT, 0, 0);
   SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_RESETCONTENT, 0, 0);
   for (int i = 0; i <= MaxLineCount; ++i) {
-    wchar_t item[64];
-    swprintf(item, 64, L"%d", i);
+    wchar_t item[3];
+    WriteTwoDigitNumber(i, item);
     SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
   }
@@ -30,8 +37,8 @@ void FillLineCountCombos(HWND dialog) {
 
 void InitDialog(HWND dialog, HWND view) {
   SetWindowLongW(dialog, ViewSlot, static_cast<LONG>(reinterpret_cast<LONG_PTR>(view)));
-  SetWindowTextW(dialog, LoadResourceString(IDS_PLUGIN_NAME).c_str());
-  SetDlgItemTextW(dialog, IDC_NOTE, LoadResourceString(IDS_DIALOG_NOTE).c_str());
+  SetWindowTextW(dialog, LoadResourceString(IDS_PLUGIN_NAME).text);
+  SetDlgItemTextW(dialog, IDC_NOTE, LoadResourceString(IDS_DIALOG_NOTE).text);
 
   FillLineCountCombos(dialog);
   SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_SETCURSEL, LimitLineCount(Settings.brinkwatcherUp),
@@ -69,7 +76,7 @@ void ConfirmDialog(HWND dialog) {
   BOOL isNumber = FALSE;
   const UINT entered = GetDlgItemInt(dialog, IDC_DELAY, &isNumber, FALSE);
   if (!isNumber) {
-    MessageBoxW(dialog, LoadResourceString(IDS_DELAY_NOT_A_NUMBER).c_str(), nullptr, MB_ICONERROR);
+    MessageBoxW(dialog, LoadResourceString(IDS_DELAY_NOT_A_NUMBER).text, nullptr, MB_ICONERROR);
     return;
   }
 

@@ -1,7 +1,5 @@
 #include "settings/settings.h"
 
-#include <string>
-
 #include "host/host_messages.h"
 #include "host/resource_text.h"
 #include "res/resource_ids.h"
@@ -19,11 +17,11 @@ HWND FrameOf(HWND view) {
   return frame;
 }
 
-ProfileValueRecord NewRecord(const std::wstring& section, const wchar_t* valueName, void* data) {
+ProfileValueRecord NewRecord(const wchar_t* section, const wchar_t* valueName, void* data) {
   ProfileValueRecord record{};
   record.recordSize = sizeof(ProfileValueRecord);
   record.keySelector = HostPluginProfileKey;
-  record.section = section.c_str();
+  record.section = section;
   record.valueName = valueName;
   record.valueType = HostProfileTypeDword;
   record.data = data;
@@ -32,7 +30,7 @@ ProfileValueRecord NewRecord(const std::wstring& section, const wchar_t* valueNa
 
 // Reads one value into `value`, preset by the caller; true only when the host answered
 // 0 and returned exactly four bytes. On failure `value` keeps its preset.
-bool ReadValue(HWND frame, const std::wstring& section, const wchar_t* valueName, uint32_t& value) {
+bool ReadValue(HWND frame, const wchar_t* section, const wchar_t* valueName, uint32_t& value) {
   uint32_t data = value;
   uint32_t size = ValueBytes;
   ProfileValueRecord record = NewRecord(section, valueName, &data);
@@ -42,13 +40,13 @@ bool ReadValue(HWND frame, const std::wstring& section, const wchar_t* valueName
   return true;
 }
 
-void WriteValue(HWND frame, const std::wstring& section, const wchar_t* valueName, uint32_t value) {
+void WriteValue(HWND frame, const wchar_t* section, const wchar_t* valueName, uint32_t value) {
   ProfileValueRecord record = NewRecord(section, valueName, &value);
   record.writeSize = ValueBytes;
   SendProfileRecord(frame, HostProfileWrite, record);
 }
 
-void LoadLineCount(HWND frame, const std::wstring& section, const wchar_t* valueName,
+void LoadLineCount(HWND frame, const wchar_t* section, const wchar_t* valueName,
                    std::atomic<int32_t>& field) {
   uint32_t value = static_cast<uint32_t>(field.load());
   if (ReadValue(frame, section, valueName, value)) field = static_cast<int32_t>(value);
@@ -57,17 +55,17 @@ void LoadLineCount(HWND frame, const std::wstring& section, const wchar_t* value
 
 void LoadSettings(HWND view) {
   const HWND frame = FrameOf(view);
-  const std::wstring section = LoadResourceString(IDS_PROFILE_SECTION);
+  const ResourceString section = LoadResourceString(IDS_PROFILE_SECTION);
 
-  LoadLineCount(frame, section, L"brinkwatcherUp", Settings.brinkwatcherUp);
-  LoadLineCount(frame, section, L"brinkwatcherDown", Settings.brinkwatcherDown);
+  LoadLineCount(frame, section.text, L"brinkwatcherUp", Settings.brinkwatcherUp);
+  LoadLineCount(frame, section.text, L"brinkwatcherDown", Settings.brinkwatcherDown);
 
   uint32_t mouseCancel = Settings.mouseCancel ? 1 : 0;
-  if (ReadValue(frame, section, L"mouseCancel", mouseCancel))
+  if (ReadValue(frame, section.text, L"mouseCancel", mouseCancel))
     Settings.mouseCancel = mouseCancel != 0;
 
   uint32_t delay = 0;
-  if (ReadValue(frame, section, L"redrawDelay", delay) && delay != 0) {
+  if (ReadValue(frame, section.text, L"redrawDelay", delay) && delay != 0) {
     Settings.redrawDelay = LimitRedrawDelay(delay);
     Settings.redrawDelayCustom = true;
   } else {
@@ -78,14 +76,15 @@ void LoadSettings(HWND view) {
 
 void SaveSettings(HWND view) {
   const HWND frame = FrameOf(view);
-  const std::wstring section = LoadResourceString(IDS_PROFILE_SECTION);
+  const ResourceString section = LoadResourceString(IDS_PROFILE_SECTION);
 
-  WriteValue(frame, section, L"brinkwatcherUp",
+  WriteValue(frame, section.text, L"brinkwatcherUp",
              static_cast<uint32_t>(Settings.brinkwatcherUp.load()));
-  WriteValue(frame, section, L"brinkwatcherDown",
+  WriteValue(frame, section.text, L"brinkwatcherDown",
              static_cast<uint32_t>(Settings.brinkwatcherDown.load()));
-  WriteValue(frame, section, L"mouseCancel", Settings.mouseCancel ? 1 : 0);
-  if (Settings.redrawDelayCustom) WriteValue(frame, section, L"redrawDelay", Settings.redrawDelay);
+  WriteValue(frame, section.text, L"mouseCancel", Settings.mouseCancel ? 1 : 0);
+  if (Settings.redrawDelayCustom)
+    WriteValue(frame, section.text, L"redrawDelay", Settings.redrawDelay);
 }
 
 uint32_t DefaultRedrawDelay() {
