@@ -42,7 +42,7 @@ exec xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   shot=$(mktemp --suffix=.png)
   import -window root "$shot"
   touch "$done"
-  convert "$shot" -crop "${w}x${h}+${x}+${y}" +repage "$OUT"
+  convert "$shot" -crop "${w}x${h}+${x}+${y}" +repage -strip -define png:exclude-chunks=date,time "$OUT"
   rm -f "$shot" "$rect" "$done"
   wait $program || true
   wineserver -k || true

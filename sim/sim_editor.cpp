@@ -226,6 +226,8 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
   auto* point = reinterpret_cast<ViewPoint*>(lParam);
   HostCall call{message, wParam, false, {}, {}, {}, 0, 0};
   LRESULT result = 0;
+  const bool pointSent = message == HostSetScrollPos || message == HostSetCaretPos;
+  if (point != nullptr && pointSent) call.in = *point;  // before an answer may overwrite it
   if (override_ && override_(message, wParam, lParam, result)) {
     if (point != nullptr && message != HostGetVersion && message != HostGetInfo) call.out = *point;
     call.result = result;
@@ -244,7 +246,6 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case HostSetCaretPos:
       if (point) {
-        call.in = *point;
         doc_.caret = {std::max(point->x, 0),
                       Clamp64(point->y, 0, std::max<int64_t>(0, int64_t{doc_.lines} - 1))};
         // Setting the caret brings it into view, horizontally too.
@@ -254,10 +255,7 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case HostSetScrollPos:
-      if (point) {
-        call.in = *point;
-        SetScroll(*point);
-      }
+      if (point) SetScroll(*point);
       break;
     case HostGetVersion:
       result = static_cast<LRESULT>(doc_.version);
@@ -316,7 +314,11 @@ void Editor::Paint() {
   HDC dc = BeginPaint(view_, &ps);  // sends WM_ERASEBKGND first when the region asks for it
   ++paints_;
   if (EqualRect(&update, &client) && !eraseRequested_ && !ps.fErase) ++fullRepaints_;
+  DrawView(dc, client);
+  EndPaint(view_, &ps);
+}
 
+void Editor::DrawView(HDC dc, const RECT& client) const {
   HFONT font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
   HGDIOBJ oldFont = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
@@ -334,7 +336,38 @@ void Editor::Paint() {
     TextOutW(dc, 4, row * RowHeight, text, std::max(length, 0));
   }
   SelectObject(dc, oldFont);
-  EndPaint(view_, &ps);
+}
+
+void Editor::DrawStatus(HDC dc, const RECT& client) const {
+  wchar_t status[160];
+  int length =
+      swprintf(status, 160, L"caret line %d   first visible line %d   page %d   repaints %d",
+               doc_.caret.y + 1, doc_.scroll.y + 1, doc_.page, fullRepaints_);
+  if (buttonHovered_) length = swprintf(status, 160, L"%ls", statusText_.c_str());
+  // The dialog font, which has the Japanese glyphs of the plug-in's status text.
+  static const HFONT font =
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  TextOutW(dc, 6, client.bottom - StatusHeight + 5, status, std::max(length, 0));
+  SelectObject(dc, oldFont);
+  PaintToolbarButton(dc);
+}
+
+void Editor::DrawClient(HDC dc) const {
+  RECT client{};
+  GetClientRect(frame_, &client);
+  FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+  RECT view{0, 0, client.right, std::max(0L, client.bottom - StatusHeight)};
+  FillRect(dc, &view, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+  HRGN clip = CreateRectRgnIndirect(&view);
+  SelectClipRgn(dc, clip);
+  DrawView(dc, view);
+  SelectClipRgn(dc, nullptr);
+  DeleteObject(clip);
+  DrawStatus(dc, client);
 }
 
 LRESULT CALLBACK Editor::ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -401,17 +434,7 @@ LRESULT CALLBACK Editor::FrameProc(HWND window, UINT message, WPARAM wParam, LPA
       HDC dc = BeginPaint(window, &ps);
       RECT client;
       GetClientRect(window, &client);
-      wchar_t status[160];
-      const Document& d = editor->doc_;
-      int length =
-          swprintf(status, 160, L"caret line %d   first visible line %d   page %d   repaints %d",
-                   d.caret.y + 1, d.scroll.y + 1, d.page, editor->fullRepaints_);
-      if (editor->buttonHovered_) {
-        length = swprintf(status, 160, L"%ls", editor->statusText_.c_str());
-      }
-      SetBkMode(dc, TRANSPARENT);
-      TextOutW(dc, 6, client.bottom - StatusHeight + 4, status, std::max(length, 0));
-      editor->PaintToolbarButton(dc);
+      editor->DrawStatus(dc, client);
       EndPaint(window, &ps);
       return 0;
     }
@@ -527,7 +550,7 @@ void Editor::InvalidateStatus() {
   InvalidateRect(frame_, &strip, TRUE);
 }
 
-void Editor::PaintToolbarButton(HDC dc) {
+void Editor::PaintToolbarButton(HDC dc) const {
   if (toolbarBitmap_ == nullptr) return;
   const RECT button = ToolbarButton();
   HDC source = CreateCompatibleDC(dc);

@@ -139,6 +139,10 @@ class Editor {
   // so that only later repaints are counted.
   void Settle();
 
+  // Draws the frame's client area as it stands, the view and the status strip, into `dc` (for
+  // pictures; the window itself is not touched).
+  void DrawClient(HDC dc) const;
+
   // What the editor shows for the loaded plug-in (empty without options.pluginUi).
   const std::wstring& pluginMenuText() const { return menuText_; }
   const std::wstring& pluginStatusText() const { return statusText_; }
@@ -161,12 +165,14 @@ class Editor {
   LRESULT AnswerView(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT AnswerProfile(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  void DrawView(HDC dc, const RECT& client) const;
+  void DrawStatus(HDC dc, const RECT& frameClient) const;
   void SetScroll(ViewPoint target);
   void CaretMoved();
   void ShowPlugin();
   void HidePlugin();
   bool FrameUi(UINT message, WPARAM wParam, LPARAM lParam);
-  void PaintToolbarButton(HDC dc);
+  void PaintToolbarButton(HDC dc) const;
   void InvalidateStatus();
 
   HWND frame_ = nullptr;
