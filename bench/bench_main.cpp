@@ -213,8 +213,21 @@ void PrintModule(HMODULE module, const std::wstring& path) {
         names += std::string(" ") + reinterpret_cast<const char*>(byName->Name);
       }
     }
-    std::printf("  imports %s (%d):%s\n", reinterpret_cast<const char*>(base + d->Name), count,
-                names.c_str());
+    // Wrapped, so that the list reads on a page.
+    std::string line = "  imports " + std::string(reinterpret_cast<const char*>(base + d->Name)) +
+                       " (" + std::to_string(count) + "):";
+    size_t from = 0;
+    while (from < names.size()) {
+      const size_t next = names.find(' ', from + 1);
+      const std::string word = names.substr(from, next == std::string::npos ? next : next - from);
+      if (line.size() + word.size() > 98) {
+        std::printf("%s\n", line.c_str());
+        line = "     ";
+      }
+      line += word;
+      from = next == std::string::npos ? names.size() : next;
+    }
+    std::printf("%s\n", line.c_str());
   }
 }
 
