@@ -1,7 +1,6 @@
 #include "sim/pictures.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "sim/sim_editor.h"
 
@@ -16,6 +15,7 @@ Canvas CreateCanvas(int width, int height, COLORREF background) {
   void* bits = nullptr;
   canvas.bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   ReleaseDC(nullptr, screen);
+  canvas.pixels = static_cast<const BYTE*>(bits);
   canvas.oldBitmap = SelectObject(canvas.dc, canvas.bitmap);
   RECT all{0, 0, width, height};
   HBRUSH brush = CreateSolidBrush(background);
@@ -33,25 +33,21 @@ void DestroyCanvas(Canvas& canvas) {
 }
 
 bool SaveCanvas(const Canvas& canvas, const std::wstring& path) {
-  GdiFlush();
-  const int stride = (canvas.width * 3 + 3) & ~3;
-  std::vector<BYTE> pixels(static_cast<size_t>(stride) * canvas.height);
-  BITMAPINFO info{};
-  info.bmiHeader = {
+  if (canvas.pixels == nullptr) return false;
+  GdiFlush();  // the section's memory holds every drawing made so far
+  const size_t stride = (static_cast<size_t>(canvas.width) * 3 + 3) & ~size_t{3};
+  const size_t size = stride * static_cast<size_t>(canvas.height);
+  BITMAPINFOHEADER header{
       sizeof(BITMAPINFOHEADER), canvas.width, canvas.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  if (GetDIBits(canvas.dc, canvas.bitmap, 0, static_cast<UINT>(canvas.height), pixels.data(), &info,
-                DIB_RGB_COLORS) == 0) {
-    return false;
-  }
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;  // "BM"
   file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size());
+  file.bfSize = static_cast<DWORD>(file.bfOffBits + size);
   FILE* out = _wfopen(path.c_str(), L"wb");
   if (out == nullptr) return false;
   bool written = fwrite(&file, sizeof file, 1, out) == 1 &&
-                 fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-                 fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+                 fwrite(&header, sizeof header, 1, out) == 1 &&
+                 fwrite(canvas.pixels, 1, size, out) == size;
   written = fclose(out) == 0 && written;
   return written;
 }

@@ -15,6 +15,7 @@ struct Canvas {
   HDC dc = nullptr;
   HBITMAP bitmap = nullptr;
   HGDIOBJ oldBitmap = nullptr;
+  const BYTE* pixels = nullptr;  // the section's rows, bottom-up, each padded to 4 bytes
   int width = 0;
   int height = 0;
 };
