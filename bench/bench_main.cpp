@@ -308,7 +308,7 @@ SweepResult Sweep(sim::Editor& editor, int movesPerKind) {
     for (int k = 0; k < KindCount; ++k) {
       PlaceSweepMove(editor, static_cast<MoveKind>(k), random);
       editor.ClearCalls();
-      onEvents(editor.view(), sim::EventCaretMoved, 0);
+      onEvents(editor.view(), EventCaretMoved, 0);
       const size_t count = editor.calls().size();
       result.fewest[k] = result.moves[k] == 0 ? count : std::min(result.fewest[k], count);
       result.most[k] = std::max(result.most[k], count);
@@ -455,7 +455,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int move = 0; move < 2; ++move) {
       Place(editor, scene, move);
       editor.ClearCalls();
-      onEvents(view, sim::EventCaretMoved, 0);
+      onEvents(view, EventCaretMoved, 0);
       const auto& calls = editor.calls();
       sequences[s][move] = ToReplay(calls);
       // The scene must really take the path it is named after, or its timing means nothing.
@@ -543,7 +543,7 @@ int wmain(int argc, wchar_t** argv) {
         if (pluginArm) {
           for (int move = 0; move < perRound; ++move) {
             Place(editor, scene, move);
-            onEvents(view, sim::EventCaretMoved, 0);
+            onEvents(view, EventCaretMoved, 0);
           }
         } else {
           for (int move = 0; move < perRound; ++move) {

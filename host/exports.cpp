@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "host/host_messages.h"
+#include "host/plugin_interface.h"
 #include "host/resource_text.h"
 #include "res/resource_ids.h"
 #include "scroll/redraw.h"
@@ -14,23 +15,6 @@
 #include "settings/settings.h"
 
 namespace {
-enum EventBits : UINT {
-  EventCaretMoved = 0x20,
-  EventReloadSettings = 0x400,
-  EventCancelRedraw = 0x800 | 0x20000,
-  EventArmRedraw = 0x200000,
-};
-
-// The editor's queries that need an action; the other codes of the range get a fixed answer.
-enum PlugInQuery : UINT {
-  QueryFirst = 0x900,
-  QueryShowProperties = 0x901,
-  QueryName = 0x903,
-  QueryVersion = 0x905,
-  QueryMaskColor = 0x909,
-  QueryInfo = 0x90A,
-};
-
 // Fixed answers to the codes 0x900 ... 0x90A that need no action.
 constexpr LRESULT FixedAnswers[] = {1, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0};
 

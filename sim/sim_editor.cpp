@@ -192,7 +192,7 @@ bool Editor::PumpUntil(const std::function<bool()>& done, DWORD ms) {
     // The editor tells the plug-in once input has been handled and the queue is idle.
     if (inputHandled_) {
       inputHandled_ = false;
-      SendEvents(EventIdle);
+      SendEvents(EventArmRedraw);
     }
     if (done()) return true;
     const ULONGLONG now = GetTickCount64();
@@ -511,8 +511,8 @@ void Editor::ShowPlugin() {
   menuText_ = ModuleString(module_, p.GetMenuTextID());
   statusText_ = ModuleString(module_, p.GetStatusMessageID());
   statusText_ = statusText_.substr(0, statusText_.find(L'\n'));  // the rest is the tooltip
-  aboutText_ = PluginText(p, view_, 0x903) + L"\r\n" + PluginText(p, view_, 0x905);
-  maskColor_ = static_cast<COLORREF>(p.PlugInProc(view_, 0x909, 0, 0));
+  aboutText_ = PluginText(p, view_, QueryName) + L"\r\n" + PluginText(p, view_, QueryVersion);
+  maskColor_ = static_cast<COLORREF>(p.PlugInProc(view_, QueryMaskColor, 0, 0));
   toolbarBitmap_ = static_cast<HBITMAP>(
       LoadImageW(module_, MAKEINTRESOURCEW(p.GetBitmapID()), IMAGE_BITMAP, 0, 0, 0));
   while (GetMenuItemCount(pluginsMenu_) > 0) DeleteMenu(pluginsMenu_, 0, MF_BYPOSITION);
@@ -584,7 +584,7 @@ bool Editor::FrameUi(UINT message, WPARAM wParam, LPARAM lParam) {
           if (exports_.OnCommand) exports_.OnCommand(view_);
           return true;
         case MenuPluginProperties:
-          if (exports_.PlugInProc) exports_.PlugInProc(view_, 0x901, 0, 0);
+          if (exports_.PlugInProc) exports_.PlugInProc(view_, QueryShowProperties, 0, 0);
           return true;
         case MenuAboutPlugins:
           MessageBoxW(frame_, aboutText_.c_str(), L"About plug-ins", MB_OK | MB_ICONINFORMATION);

@@ -13,15 +13,9 @@
 #include <vector>
 
 #include "host/host_messages.h"
+#include "host/plugin_interface.h"
 
 namespace sim {
-
-enum EditorEvent : UINT {
-  EventCaretMoved = 0x20,
-  EventReloadSettings = 0x400,
-  EventKillFocus = 0x800,
-  EventIdle = 0x200000,
-};
 
 struct Document {
   int32_t lines = 200;
@@ -87,7 +81,7 @@ struct EditorOptions {
 // Command ids of the "Plug-ins" menu.
 enum PluginMenuCommand : WORD {
   MenuPluginCommand = 40001,     // the plug-in's menu text: OnCommand
-  MenuPluginProperties = 40002,  // "Properties...": PlugInProc 0x901
+  MenuPluginProperties = 40002,  // "Properties...": PlugInProc QueryShowProperties
   MenuAboutPlugins = 40003,      // lists the plug-in by name and version text
 };
 

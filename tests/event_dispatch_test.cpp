@@ -64,7 +64,7 @@ TEST_F(EventDispatch, VersionFlagFollowsEveryReload) {
   } steps[] = {{14600, true}, {14599, false}, {0xFFFFFFFFu, true}, {0, false}};
   for (const auto& step : steps) {
     editor.doc().version = step.version;
-    editor.SendEvents(sim::EventReloadSettings);
+    editor.SendEvents(EventReloadSettings);
     editor.ClearCalls();
     CaretMoved();
     ASSERT_FALSE(editor.calls().empty());
@@ -96,7 +96,7 @@ TEST_F(EventDispatch, CaretMoveBeforeAnythingElse) {
       editor.calls(),
       {Msg(HostGetPageSize), Msg(HostGetCaretPos), Msg(HostGetScrollPos), Msg(HostGetScrollPos),
        Msg(HostSetScrollPos, 0, 102), Msg(HostGetScrollPos, 0, 102)}));
-  editor.SendEvents(sim::EventIdle);
+  editor.SendEvents(EventArmRedraw);
   EXPECT_TRUE(editor.PumpUntil([&] { return editor.fullRepaints() == 1; }, 2000));
 }
 
@@ -158,7 +158,7 @@ DWORD WINAPI JumpOnOwnThread(void* parameter) {
   editor.doc().page = 30;
   editor.doc().scroll = {0, 100};
   editor.doc().caret = {0, 129};
-  editor.SendEvents(sim::EventCaretMoved | sim::EventIdle);
+  editor.SendEvents(EventCaretMoved | EventArmRedraw);
   run->ran = true;
   editor.PumpUntil([&] { return editor.fullRepaints() > 0; }, 2000);
   editor.Pump(200);

@@ -10,10 +10,22 @@
 #include <tuple>
 #include <vector>
 
+#include "host/plugin_interface.h"
+#include "res/resource_ids.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_fixture.h"
 
 namespace {
+
+// The plug-in, the simulated editor and these tests share one header of codes: a wrong number
+// there would pass every test that drives through it, so each is held against the editor's own.
+static_assert(EventCaretMoved == 0x20 && EventReloadSettings == 0x400 && EventKillFocus == 0x800 &&
+              EventCancelRedrawOther == 0x20000 && EventArmRedraw == 0x200000);
+static_assert(QueryShowProperties == 0x901 && QueryName == 0x903 && QueryVersion == 0x905 &&
+              QueryMaskColor == 0x909 && QueryInfo == 0x90A);
+static_assert(IDC_MOUSE_CANCEL == 1017 && IDC_UP_LINES == 1018 && IDC_DOWN_LINES == 1019 &&
+              IDC_DELAY == 1021 && IDC_DELAY_SPIN == 1022 && IDC_RESTORE_DEFAULT == 1023 &&
+              IDC_NOTE == 1024 && IDD_PROPERTIES == 105);
 
 // ---- The built file, read as bytes
 

@@ -11,19 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "res/resource_ids.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_fixture.h"
 
 namespace {
-
-constexpr int MouseCancelBox = 1017;
-constexpr int UpCombo = 1018;
-constexpr int DownCombo = 1019;
-constexpr int DelayField = 1021;
-constexpr int DelayArrows = 1022;
-constexpr int RestoreDefaultButton = 1023;
-constexpr int NoteField = 1024;
-constexpr UINT ShowPropertiesCode = 0x901;
 
 const wchar_t NotANumberText[] = L"遅延時間を半角の数字で設定してください。";
 const wchar_t NoteText[] =
@@ -32,15 +24,8 @@ const wchar_t NoteText[] =
     L"が"
     L"あります。";
 
-// The default delay for each keyboard repeat speed 0 ... 31.
-constexpr uint32_t DelayForKeyboardSpeed[32] = {
-    490, 360, 290, 240, 200, 180, 160, 140, 130, 120, 110, 100, 100, 90, 90, 80,
-    80,  70,  70,  70,  60,  60,  60,  60,  60,  50,  50,  50,  50,  50, 50, 50};
-
 uint32_t KeyboardDefaultDelay() {
-  DWORD speed = 0;
-  if (!SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0)) return 100;
-  return DelayForKeyboardSpeed[speed & 31];
+  return testing_support::DefaultDelayFor(testing_support::KeyboardSpeed());
 }
 
 std::wstring TextOf(HWND window) {
@@ -59,7 +44,7 @@ using Step = testing_support::DialogStep;
 // Selects the whole delay field and types `keys` into it, one character at a time ('\b' erases).
 Step Type(std::wstring keys) {
   return [keys](HWND dialog) {
-    HWND field = GetDlgItem(dialog, DelayField);
+    HWND field = GetDlgItem(dialog, IDC_DELAY);
     SetFocus(field);
     SendMessageW(field, EM_SETSEL, 0, -1);
     for (wchar_t key : keys) SendMessageW(field, WM_CHAR, key, 1);
@@ -70,7 +55,7 @@ Step Type(std::wstring keys) {
 // Pastes over the field's text, the way a clipboard bypasses the digits-only filter.
 Step Paste(std::wstring text) {
   return [text](HWND dialog) {
-    SetDlgItemTextW(dialog, DelayField, text.c_str());
+    SetDlgItemTextW(dialog, IDC_DELAY, text.c_str());
     return true;
   };
 }
@@ -78,7 +63,7 @@ Step Paste(std::wstring text) {
 // A click on the upper or lower arrow of the up-down control.
 Step ClickArrow(bool up) {
   return [up](HWND dialog) {
-    HWND arrows = GetDlgItem(dialog, DelayArrows);
+    HWND arrows = GetDlgItem(dialog, IDC_DELAY_SPIN);
     RECT client{};
     GetClientRect(arrows, &client);
     const LPARAM at = MAKELPARAM(client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4);
@@ -153,7 +138,7 @@ Step UntilErrorBoxGone(ErrorBox& seen) {
 // ---- What the dialog shows
 
 std::wstring FieldText(HWND dialog) {
-  return TextOf(GetDlgItem(dialog, DelayField));
+  return TextOf(GetDlgItem(dialog, IDC_DELAY));
 }
 
 struct Shown {
@@ -166,11 +151,11 @@ struct Shown {
 
 Step Observe(Shown& shown) {
   return Look([&shown](HWND dialog) {
-    shown.up = SendDlgItemMessageW(dialog, UpCombo, CB_GETCURSEL, 0, 0);
-    shown.down = SendDlgItemMessageW(dialog, DownCombo, CB_GETCURSEL, 0, 0);
-    shown.checked = IsDlgButtonChecked(dialog, MouseCancelBox) == BST_CHECKED;
+    shown.up = SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_GETCURSEL, 0, 0);
+    shown.down = SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_GETCURSEL, 0, 0);
+    shown.checked = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
     shown.delay = FieldText(dialog);
-    shown.arrowsPosition = SendDlgItemMessageW(dialog, DelayArrows, UDM_GETPOS32, 0, 0);
+    shown.arrowsPosition = SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_GETPOS32, 0, 0);
   });
 }
 
@@ -230,7 +215,7 @@ class DialogFixture : public PluginFixture {
   INT_PTR OpenByQuery(std::vector<Step> steps) {
     return driver.Run(Frame(), std::move(steps), [this] {
       return static_cast<INT_PTR>(
-          editor.plugin().PlugInProc(editor.view(), ShowPropertiesCode, 0, 0));
+          editor.plugin().PlugInProc(editor.view(), QueryShowProperties, 0, 0));
     });
   }
 
@@ -371,9 +356,9 @@ TEST_F(DialogLook, CaptionNoteAndChoices) {
   bool frameEnabled = true;
   EXPECT_EQ(OpenByCommand({Look([&](HWND dialog) {
                              caption = TextOf(dialog);
-                             note = TextOf(GetDlgItem(dialog, NoteField));
-                             for (int combo : {UpCombo, DownCombo}) {
-                               auto& items = combo == UpCombo ? upItems : downItems;
+                             note = TextOf(GetDlgItem(dialog, IDC_NOTE));
+                             for (int combo : {IDC_UP_LINES, IDC_DOWN_LINES}) {
+                               auto& items = combo == IDC_UP_LINES ? upItems : downItems;
                                const LRESULT count =
                                    SendDlgItemMessageW(dialog, combo, CB_GETCOUNT, 0, 0);
                                for (LRESULT i = 0; i < count; ++i) {
@@ -384,13 +369,13 @@ TEST_F(DialogLook, CaptionNoteAndChoices) {
                                  items.push_back(item);
                                }
                              }
-                             limit = SendDlgItemMessageW(dialog, DelayField, EM_GETLIMITTEXT, 0, 0);
-                             SendDlgItemMessageW(dialog, DelayArrows, UDM_GETRANGE32,
+                             limit = SendDlgItemMessageW(dialog, IDC_DELAY, EM_GETLIMITTEXT, 0, 0);
+                             SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_GETRANGE32,
                                                  reinterpret_cast<WPARAM>(&low),
                                                  reinterpret_cast<LPARAM>(&high));
                              buddy = reinterpret_cast<HWND>(
-                                 SendDlgItemMessageW(dialog, DelayArrows, UDM_GETBUDDY, 0, 0));
-                             field = GetDlgItem(dialog, DelayField);
+                                 SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_GETBUDDY, 0, 0));
+                             field = GetDlgItem(dialog, IDC_DELAY);
                              viewSlot = GetWindowLongW(dialog, DWLP_USER);
                              frameEnabled = IsWindowEnabled(editor.frame()) != FALSE;
                            }),
@@ -420,7 +405,7 @@ TEST_F(DialogLook, NoteIsString107) {
   wchar_t text[4096] = L"";
   ASSERT_GT(LoadStringW(editor.module(), 107, text, 4096), 0);
   std::wstring note;
-  OpenByCommand({Look([&](HWND d) { note = TextOf(GetDlgItem(d, NoteField)); }), Click(IDCANCEL)});
+  OpenByCommand({Look([&](HWND d) { note = TextOf(GetDlgItem(d, IDC_NOTE)); }), Click(IDCANCEL)});
   ExpectPlayedThrough();
   EXPECT_EQ(note, text);
 }
@@ -446,7 +431,7 @@ class DialogOpener : public DialogFixture, public ::testing::WithParamInterface<
 TEST_P(DialogOpener, ReturnsWhatTheEditorSees) {
   const OpenerCase& c = GetParam();
   Load();
-  std::vector<Step> steps = {Pick(UpCombo, 9), Click(c.button)};
+  std::vector<Step> steps = {Pick(IDC_UP_LINES, 9), Click(c.button)};
   EXPECT_EQ(c.byQuery ? OpenByQuery(steps) : OpenByCommand(steps), c.result);
   ExpectPlayedThrough();
   EXPECT_EQ(Recorded(editor), c.button == IDOK ? FourWrites(9, 2, false, 50) : Writes{});
@@ -477,7 +462,7 @@ TEST_F(DialogSettings, UnchangedEnterWithKeyboardDefaultWritesThree) {
   Load();
   std::wstring shown;
   EXPECT_EQ(
-      OpenByCommand({Look([&](HWND d) { shown = FieldText(d); }), Press(DelayField, VK_RETURN)}),
+      OpenByCommand({Look([&](HWND d) { shown = FieldText(d); }), Press(IDC_DELAY, VK_RETURN)}),
       IDOK);
   ExpectPlayedThrough();
   EXPECT_EQ(shown, std::to_wstring(KeyboardDefaultDelay()));
@@ -515,9 +500,10 @@ TEST_F(DialogSettings, OkBeforeAnyReloadStoresCustomOne) {
 TEST_F(DialogSettings, ChangesEverythingThenOk) {
   testing_support::StoreSettings(editor, 2, 2, false, 0);
   Load();
-  EXPECT_EQ(OpenByCommand({Press(UpCombo, VK_DOWN), Press(UpCombo, VK_DOWN), Pick(DownCombo, 7),
-                           Click(MouseCancelBox), Type(L"250"), Click(IDOK)}),
-            IDOK);
+  EXPECT_EQ(
+      OpenByCommand({Press(IDC_UP_LINES, VK_DOWN), Press(IDC_UP_LINES, VK_DOWN),
+                     Pick(IDC_DOWN_LINES, 7), Click(IDC_MOUSE_CANCEL), Type(L"250"), Click(IDOK)}),
+      IDOK);
   ExpectPlayedThrough();
   EXPECT_EQ(Recorded(editor), FourWrites(4, 7, true, 250));
 
@@ -536,10 +522,10 @@ TEST_F(DialogSettings, CancelAfterChangingEverythingChangesNothing) {
   testing_support::StoreSettings(editor, 3, 4, false, 300);
   Load();
   const std::vector<std::pair<std::wstring, uint32_t>> before = Profile(editor);
-  EXPECT_EQ(
-      OpenByCommand({Press(UpCombo, VK_DOWN), Pick(DownCombo, 12), Click(MouseCancelBox),
-                     Type(L"777"), ClickArrow(true), Click(RestoreDefaultButton), Click(IDCANCEL)}),
-      IDCANCEL);
+  EXPECT_EQ(OpenByCommand({Press(IDC_UP_LINES, VK_DOWN), Pick(IDC_DOWN_LINES, 12),
+                           Click(IDC_MOUSE_CANCEL), Type(L"777"), ClickArrow(true),
+                           Click(IDC_RESTORE_DEFAULT), Click(IDCANCEL)}),
+            IDCANCEL);
   ExpectPlayedThrough();
   EXPECT_TRUE(editor.calls().empty()) << testing_support::Describe(editor.calls());
   EXPECT_EQ(Profile(editor), before);
@@ -568,7 +554,7 @@ TEST_P(DialogNotANumber, OkShowsErrorAndKeepsDialog) {
   testing_support::StoreSettings(editor, 3, 4, false, 300);
   Load();
   ErrorBox box;
-  EXPECT_EQ(OpenByCommand({Pick(UpCombo, 11), Paste(GetParam().pasted), Click(IDOK),
+  EXPECT_EQ(OpenByCommand({Pick(IDC_UP_LINES, 11), Paste(GetParam().pasted), Click(IDOK),
                            DismissErrorBox(box), UntilErrorBoxGone(box), Click(IDCANCEL)}),
             IDCANCEL);
   ExpectPlayedThrough();
@@ -611,10 +597,12 @@ TEST_P(DialogRestoreDefault, ShowsKeyboardDefault) {
   std::wstring shown;
   LRESULT position = 0;
   bool fieldFocused = false;
-  EXPECT_EQ(OpenByCommand({Type(L"777"), Click(RestoreDefaultButton), Look([&](HWND d) {
+  testing_support::FocusRequests focus;
+  EXPECT_EQ(OpenByCommand({Type(L"777"), Look([&](HWND) { focus.Clear(); }),
+                           Click(IDC_RESTORE_DEFAULT), Look([&](HWND d) {
                              shown = FieldText(d);
-                             position = SendDlgItemMessageW(d, DelayArrows, UDM_GETPOS32, 0, 0);
-                             fieldFocused = GetFocus() == GetDlgItem(d, DelayField);
+                             position = SendDlgItemMessageW(d, IDC_DELAY_SPIN, UDM_GETPOS32, 0, 0);
+                             fieldFocused = focus.last() == GetDlgItem(d, IDC_DELAY);
                            }),
                            Click(IDOK)}),
             IDOK);

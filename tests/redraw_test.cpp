@@ -10,10 +10,6 @@
 
 namespace {
 
-constexpr UINT ArmEvent = 0x200000;
-constexpr UINT CancelOnFocusLoss = 0x800;
-constexpr UINT CancelOther = 0x20000;
-
 constexpr uint32_t Delay = 50;
 // Longest wait for a timer or repaint that must come; it only ends early when it comes.
 constexpr DWORD ExpectWithin = 1000;
@@ -32,19 +28,7 @@ sim::EditorOptions Placement(int y = 0) {
   return options;
 }
 
-// The simulated editor reports focus loss with a cancel event, and a window of another test
-// process may take the focus at any moment. These tests send their cancel events themselves.
-std::atomic<WNDPROC> simViewProc{nullptr};
-
-LRESULT CALLBACK ViewWithoutFocusLoss(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_KILLFOCUS) return 0;
-  return CallWindowProcW(simViewProc.load(), window, message, wParam, lParam);
-}
-
-void IgnoreFocusLoss(sim::Editor& editor) {
-  simViewProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-      editor.view(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewWithoutFocusLoss)));
-}
+using testing_support::IgnoreFocusLoss;
 
 // The calling thread's message loop, as the editor runs it. It counts the timer messages that
 // carry no window: the plug-in's redraw timer is the only window-less timer in these programs.
@@ -124,7 +108,7 @@ void PlaceView(sim::Editor& editor) {
 ::testing::AssertionResult MoveViewDown(sim::Editor& editor, int32_t lines) {
   const int32_t before = editor.doc().scroll.y;
   editor.doc().caret.y = before + 27 + lines;
-  editor.SendEvents(sim::EventCaretMoved);
+  editor.SendEvents(EventCaretMoved);
   const int32_t moved = editor.doc().scroll.y - before;
   if (moved == lines) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "the view moved " << moved << " lines, not " << lines;
@@ -148,7 +132,7 @@ class RedrawFixture : public ::testing::Test {
 
   void Jump() { ASSERT_TRUE(MoveViewDown(editor, 2)); }
   void OneLineMove() { ASSERT_TRUE(MoveViewDown(editor, 1)); }
-  void Arm() { editor.SendEvents(ArmEvent); }
+  void Arm() { editor.SendEvents(EventArmRedraw); }
   Seen Observe(int timers, int repaints) { return Watch(editor, loop, timers, repaints); }
 
   sim::Editor editor;
@@ -224,13 +208,13 @@ class RedrawStates : public RedrawFixture, public ::testing::WithParamInterface<
         Arm();
         break;
       case Event::CancelOnFocusLoss:
-        editor.SendEvents(CancelOnFocusLoss);
+        editor.SendEvents(EventKillFocus);
         break;
       case Event::CancelOther:
-        editor.SendEvents(CancelOther);
+        editor.SendEvents(EventCancelRedrawOther);
         break;
       case Event::ArmWithCancel:
-        editor.SendEvents(ArmEvent | CancelOnFocusLoss);
+        editor.SendEvents(EventArmRedraw | EventKillFocus);
         break;
       case Event::Expiry:
         break;  // the quiet below lets a running timer expire
@@ -326,7 +310,7 @@ TEST_P(RedrawAfterMove, ArmRepaintsOnlyAfterAJump) {
   d.lines = c.lines;
   d.scroll = {0, c.first};
   d.caret = {0, c.first + c.row};
-  editor.SendEvents(sim::EventCaretMoved);
+  editor.SendEvents(EventCaretMoved);
   ASSERT_EQ(d.scroll.y, c.expectedFirst);
   Arm();
   const int expected = c.repaints ? 1 : 0;
@@ -366,7 +350,7 @@ TEST_F(Redraw, ArmBeforeAnySettingsReload) {
   auto& d = editor.doc();
   for (int attempt = 0; attempt < 30 && d.scroll.y == 100; ++attempt) {
     d.caret.y = d.scroll.y + 29;
-    editor.SendEvents(sim::EventCaretMoved);
+    editor.SendEvents(EventCaretMoved);
     if (d.scroll.y == 100) loop.Pump(100);
   }
   ASSERT_EQ(d.scroll.y, 102);
@@ -423,8 +407,8 @@ void PrepareEditor(sim::Editor& editor) {
 Seen JumpAndArm(sim::Editor& editor, Loop& loop, bool cancel, ThreadResult& result) {
   const Seen before{loop.timers(), editor.fullRepaints()};
   result.jumped = static_cast<bool>(MoveViewDown(editor, 2));
-  editor.SendEvents(ArmEvent);
-  if (cancel) editor.SendEvents(CancelOnFocusLoss);
+  editor.SendEvents(EventArmRedraw);
+  if (cancel) editor.SendEvents(EventKillFocus);
   return before;
 }
 

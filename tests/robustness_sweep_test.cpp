@@ -70,14 +70,6 @@ class Random {
   std::mt19937 rng_;
 };
 
-// Another test program's window may take the focus at any moment, and the simulated editor
-// reports that with a cancel event, which would drop a repaint the sweep waits for.
-WNDPROC simViewProc = nullptr;
-LRESULT CALLBACK ViewWithoutFocusLoss(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_KILLFOCUS) return 0;
-  return CallWindowProcW(simViewProc, window, message, wParam, lParam);
-}
-
 sim::EditorOptions BelowTheOtherTests() {
   sim::EditorOptions options;
   options.y = 600;
@@ -90,8 +82,7 @@ class Sweep : public ::testing::Test {
   Sweep() : editor(BelowTheOtherTests()) {}
 
   void SetUp() override {
-    simViewProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        editor.view(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewWithoutFocusLoss)));
+    testing_support::IgnoreFocusLoss(editor);
     testing_support::StoreSettings(editor, 2, 2, false, Delay);
     ASSERT_TRUE(editor.LoadPlugin(testing_support::PluginPath())) << "cannot load the DLL";
     editor.Settle();
@@ -100,16 +91,16 @@ class Sweep : public ::testing::Test {
   // Sets the case up, reports one caret move and checks the message count. Returns whether the
   // view was read back more than one line away from the position answered before the set.
   bool Move(const Case& c) {
-    editor.SendEvents(sim::EventKillFocus);  // drops a jump left by the case before
+    editor.SendEvents(EventKillFocus);  // drops a jump left by the case before
     editor.SetOverride(nullptr);
     testing_support::StoreSettings(editor, c.up, c.down, false, Delay);
     auto& d = editor.doc();
     d = {c.lines,   c.page,  {c.caretX, c.caret}, {c.scrollX, c.first}, c.maxScrollX,
          c.version, c.hidden};
-    editor.SendEvents(sim::EventReloadSettings);
+    editor.SendEvents(EventReloadSettings);
     if (c.answer != SetAnswer::Obey) editor.SetOverride(Hostile(c));
     editor.ClearCalls();
-    editor.SendEvents(sim::EventCaretMoved);
+    editor.SendEvents(EventCaretMoved);
 
     const auto& calls = editor.calls();
     EXPECT_LE(calls.size(), 9u) << c << Describe(calls);
@@ -133,7 +124,7 @@ class Sweep : public ::testing::Test {
   // timer has fired too, and the repaint it asked for is done, painting going before timers.
   int RepaintsAfterIdle() {
     const int before = editor.fullRepaints();
-    editor.SendEvents(sim::EventIdle);
+    editor.SendEvents(EventArmRedraw);
     const UINT_PTR sentinel = SetTimer(nullptr, 0, SentinelMs, nullptr);
     if (sentinel == 0) return -1;
     for (MSG msg; GetMessageW(&msg, nullptr, 0, 0) > 0;) {

@@ -25,8 +25,24 @@ bool CommonControlsLoaded() {
   return GetModuleHandleW(L"comctl32.dll") != nullptr;
 }
 
+// A dialog of this thread: dialogs of other test programs share the desktop.
+HWND ThreadDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM lParam) -> BOOL {
+        wchar_t name[16] = L"";
+        GetClassNameW(window, name, 16);
+        if (lstrcmpW(name, L"#32770") != 0) return TRUE;
+        *reinterpret_cast<HWND*>(lParam) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 void CALLBACK EndStrayDialog(HWND, UINT, UINT_PTR, DWORD) {
-  HWND dialog = FindWindowW(L"#32770", nullptr);
+  HWND dialog = ThreadDialog();
   if (dialog != nullptr) EndDialog(dialog, 0x5717);
 }
 
@@ -52,13 +68,13 @@ int RunHostWithoutCommonControls() {
   expect(!UpDownClassRegistered(), "the process already has the up-down class");
   // Should the dialog open after all, it is ended rather than left to hang the test.
   const UINT_PTR guard = SetTimer(nullptr, 0, 3000, EndStrayDialog);
-  const LRESULT result = editor.plugin().PlugInProc(editor.view(), 0x901, 0, 0);
+  const LRESULT result = editor.plugin().PlugInProc(editor.view(), QueryShowProperties, 0, 0);
   KillTimer(nullptr, guard);
   printf("PlugInProc 0x901 returned %ld\n", static_cast<long>(result));
   expect(result == 0, "PlugInProc 0x901 did not report the failed dialog with 0");
   expect(!CommonControlsLoaded(), "comctl32 was loaded by the call");
   expect(!UpDownClassRegistered(), "the up-down class was registered by the call");
-  expect(FindWindowW(L"#32770", nullptr) == nullptr, "a dialog was left behind");
+  expect(ThreadDialog() == nullptr, "a dialog was left behind");
   expect(IsWindowEnabled(editor.frame()) != FALSE, "the failed dialog left its owner disabled");
   expect(editor.calls().empty(), "the plug-in sent host messages");
   fflush(stdout);

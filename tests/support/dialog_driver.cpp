@@ -29,6 +29,7 @@ HWND FindDialog(HWND owner, bool visibleOnly) {
 }
 
 DialogDriver* current = nullptr;
+FocusRequests* focusRecorder = nullptr;
 
 }  // namespace
 
@@ -53,6 +54,23 @@ DialogStep Look(std::function<void(HWND dialog)> look) {
 void Press(HWND dialog, int id) {
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+FocusRequests::FocusRequests() {
+  focusRecorder = this;
+  hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+FocusRequests::~FocusRequests() {
+  if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+  focusRecorder = nullptr;
+}
+
+LRESULT CALLBACK FocusRequests::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_SETFOCUS && focusRecorder != nullptr) {
+    focusRecorder->last_ = reinterpret_cast<HWND>(wParam);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 INT_PTR DialogDriver::Run(HWND owner, std::vector<DialogStep> steps,

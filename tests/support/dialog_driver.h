@@ -25,6 +25,26 @@ DialogStep Look(std::function<void(HWND dialog)> look);
 // Presses button `id` at once, as its click notifies the dialog.
 void Press(HWND dialog, int id);
 
+// Records the window that each SetFocus call on this thread asks for, granted or not: whether the
+// system grants it also depends on which program holds the foreground, which other test programs
+// running at the same time change at any moment.
+class FocusRequests {
+ public:
+  FocusRequests();
+  ~FocusRequests();
+  FocusRequests(const FocusRequests&) = delete;
+  FocusRequests& operator=(const FocusRequests&) = delete;
+
+  HWND last() const { return last_; }
+  void Clear() { last_ = nullptr; }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+
+  HHOOK hook_ = nullptr;
+  HWND last_ = nullptr;
+};
+
 class DialogDriver {
  public:
   // The end code of a dialog still open at the deadline, so that its caller sees the failure too.

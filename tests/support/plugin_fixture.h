@@ -25,7 +25,7 @@ class PluginFixture : public ::testing::Test {
     d.caret = {0, caretLine};
   }
 
-  void CaretMoved() { editor.SendEvents(sim::EventCaretMoved); }
+  void CaretMoved() { editor.SendEvents(EventCaretMoved); }
 
   sim::Editor editor;
 };

@@ -121,6 +121,35 @@ void SetMouseButton(UINT vk, bool down) {
   }
 }
 
+namespace {
+// Every simulated view has the same window procedure, so one saved original serves all threads.
+std::atomic<WNDPROC> simViewProc{nullptr};
+
+LRESULT CALLBACK ViewWithoutFocusLoss(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_KILLFOCUS) return 0;
+  return CallWindowProcW(simViewProc.load(), window, message, wParam, lParam);
+}
+}  // namespace
+
+void IgnoreFocusLoss(sim::Editor& editor) {
+  const auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      editor.view(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewWithoutFocusLoss)));
+  if (previous != &ViewWithoutFocusLoss) simViewProc = previous;
+}
+
+UINT KeyboardSpeed() {
+  UINT speed = 0;
+  SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0);
+  return speed;
+}
+
+uint32_t DefaultDelayFor(UINT speed) {
+  static const uint32_t table[32] = {490, 360, 290, 240, 200, 180, 160, 140, 130, 120, 110,
+                                     100, 100, 90,  90,  80,  80,  70,  70,  70,  60,  60,
+                                     60,  60,  60,  50,  50,  50,  50,  50,  50,  50};
+  return table[speed & 31];
+}
+
 int32_t StackDrift(const void* function, std::vector<uint32_t> args) {
   return StackDriftAfterCall(function, args.data(), static_cast<int32_t>(args.size()));
 }

@@ -52,6 +52,17 @@ bool StoredValue(sim::Editor& editor, const wchar_t* name, uint32_t& value);
 // Presses or releases a real mouse button through the system's input queue (SendInput).
 void SetMouseButton(UINT vk, bool down);
 
+// Makes the simulated editor's view ignore WM_KILLFOCUS, so that it never reports focus loss:
+// windows of other test programs take the focus at any moment, and the cancel event the editor
+// sends then would drop a repaint the test waits for. Such tests send their cancel events
+// themselves.
+void IgnoreFocusLoss(sim::Editor& editor);
+
+// The keyboard repeat speed as the system reports it, 0 (slowest) to 31.
+UINT KeyboardSpeed();
+// The default redraw delay in milliseconds for a keyboard repeat speed.
+uint32_t DefaultDelayFor(UINT speed);
+
 // Calls a __stdcall function with 32-bit arguments and returns how far the stack pointer moved
 // (0 when the callee removed its arguments).
 int32_t StackDrift(const void* function, std::vector<uint32_t> args);
