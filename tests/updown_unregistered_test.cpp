@@ -25,19 +25,18 @@ bool CommonControlsLoaded() {
   return GetModuleHandleW(L"comctl32.dll") != nullptr;
 }
 
+BOOL CALLBACK MatchDialog(HWND window, LPARAM lParam) {
+  wchar_t name[16] = L"";
+  GetClassNameW(window, name, 16);
+  if (lstrcmpW(name, L"#32770") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(lParam) = window;
+  return FALSE;
+}
+
 // A dialog of this thread: dialogs of other test programs share the desktop.
 HWND ThreadDialog() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM lParam) -> BOOL {
-        wchar_t name[16] = L"";
-        GetClassNameW(window, name, 16);
-        if (lstrcmpW(name, L"#32770") != 0) return TRUE;
-        *reinterpret_cast<HWND*>(lParam) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
