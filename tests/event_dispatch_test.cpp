@@ -89,6 +89,7 @@ TEST_F(EventDispatch, OnEventsKeepsTheCallersStack) {
 TEST_F(EventDispatch, CaretMoveBeforeAnythingElse) {
   ASSERT_TRUE(editor.LoadPlugin(testing_support::FreshPluginCopy(), false));
   editor.Settle();
+  testing_support::IgnoreFocusLoss(editor);  // a focus loss would cancel the repaint
   Place(30, 100, 129);
   editor.ClearCalls();
   CaretMoved();
@@ -140,6 +141,7 @@ TEST_F(EventDispatch, DestroyedViewSurvives) {
 namespace {
 
 struct ThreadRun {
+  HANDLE started;
   HANDLE loaded;
   std::wstring path;
   bool ran = false;
@@ -150,8 +152,10 @@ struct ThreadRun {
 // Waits until the DLL is mapped, then jumps and arms on its own editor and message loop.
 DWORD WINAPI JumpOnOwnThread(void* parameter) {
   auto* run = static_cast<ThreadRun*>(parameter);
+  SetEvent(run->started);
   WaitForSingleObject(run->loaded, 10000);
   sim::Editor editor;
+  testing_support::IgnoreFocusLoss(editor);  // a focus loss would cancel the repaint
   testing_support::StoreSettings(editor, 2, 2, false, 50);
   if (!editor.LoadPlugin(run->path)) return 1;
   editor.Settle();
@@ -169,10 +173,12 @@ DWORD WINAPI JumpOnOwnThread(void* parameter) {
 
 // A thread that already ran when the editor loaded the DLL gets its own redraw state too.
 TEST(EventDispatchThreads, ThreadStartedBeforeLoadHasItsOwnState) {
-  ThreadRun run{CreateEventW(nullptr, TRUE, FALSE, nullptr), testing_support::FreshPluginCopy()};
+  ThreadRun run{CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                CreateEventW(nullptr, TRUE, FALSE, nullptr), testing_support::FreshPluginCopy()};
   HANDLE thread = CreateThread(nullptr, 0, JumpOnOwnThread, &run, 0, nullptr);
   ASSERT_NE(thread, nullptr);
-  Sleep(50);  // the thread exists before the DLL is mapped
+  // The thread runs before the DLL is mapped.
+  ASSERT_EQ(WaitForSingleObject(run.started, 10000), WAIT_OBJECT_0);
   HMODULE module = LoadLibraryW(run.path.c_str());
   ASSERT_NE(module, nullptr);
   SetEvent(run.loaded);
@@ -181,6 +187,7 @@ TEST(EventDispatchThreads, ThreadStartedBeforeLoadHasItsOwnState) {
   EXPECT_EQ(run.first, 102);
   EXPECT_EQ(run.repaints, 1);
   CloseHandle(thread);
+  CloseHandle(run.started);
   CloseHandle(run.loaded);
   FreeLibrary(module);
 }
