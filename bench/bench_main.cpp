@@ -109,7 +109,7 @@ struct ImportHook {
   void* wrapper;
   void** original;
   bool patched;
-  DWORD* slot;  // the module's import slot, once patched
+  ULONG_PTR* slot;  // the module's import slot, once patched
 };
 
 ImportHook Hooks[] = {
@@ -138,7 +138,7 @@ ImportHook Hooks[] = {
 int PatchAllocationImports(HMODULE module) {
   auto* base = reinterpret_cast<BYTE*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& imports =
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (imports.VirtualAddress == 0) return 0;
@@ -148,10 +148,10 @@ int PatchAllocationImports(HMODULE module) {
     const char* dll = reinterpret_cast<const char*>(base + d->Name);
     // Without the lookup table the names are lost once the loader has bound the slots.
     if (d->OriginalFirstThunk == 0) continue;
-    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + d->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + d->FirstThunk);
+    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
       const auto* byName =
           reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
       const char* name = reinterpret_cast<const char*>(byName->Name);
@@ -163,11 +163,11 @@ int PatchAllocationImports(HMODULE module) {
           continue;
         }
         *hook.original = reinterpret_cast<void*>(slots->u1.Function);
-        slots->u1.Function = reinterpret_cast<DWORD>(hook.wrapper);
+        slots->u1.Function = reinterpret_cast<ULONG_PTR>(hook.wrapper);
         VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protect, &protect);
         FlushInstructionCache(GetCurrentProcess(), &slots->u1.Function, sizeof(slots->u1.Function));
         hook.patched = true;
-        hook.slot = reinterpret_cast<DWORD*>(&slots->u1.Function);
+        hook.slot = reinterpret_cast<ULONG_PTR*>(&slots->u1.Function);
         ++patched;
       }
     }
@@ -186,7 +186,7 @@ uint64_t FileSize(const std::wstring& path) {
 // Prints the loaded module's sections and its imports, DLL by DLL, read from its own headers.
 void PrintModule(HMODULE module, const std::wstring& path) {
   auto* base = reinterpret_cast<const BYTE*>(module);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const uint64_t size = FileSize(path);
   std::printf("The DLL: %llu bytes (%.1f KiB)\n  sections:", static_cast<unsigned long long>(size),
@@ -205,9 +205,9 @@ void PrintModule(HMODULE module, const std::wstring& path) {
     std::string names;
     int count = 0;
     if (d->OriginalFirstThunk != 0) {
-      for (auto* n = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + d->OriginalFirstThunk);
+      for (auto* n = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
            n->u1.AddressOfData != 0; ++n, ++count) {
-        if (IMAGE_SNAP_BY_ORDINAL32(n->u1.Ordinal)) continue;
+        if (IMAGE_SNAP_BY_ORDINAL(n->u1.Ordinal)) continue;
         const auto* byName =
             reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + n->u1.AddressOfData);
         names += std::string(" ") + reinterpret_cast<const char*>(byName->Name);

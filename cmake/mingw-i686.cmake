@@ -1,16 +1,3 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64 (posix threads, for std::mutex in GoogleTest)
-# and runs the built programs under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Each build tree keeps its own Wine prefix; scripts/wine-run.sh finds it from the build dir.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# 32-bit Windows: the plug-in for the 32-bit editor.
+set(BRINKWATCHER_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/clang-mingw.cmake)

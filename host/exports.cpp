@@ -39,6 +39,12 @@ LRESULT InfoItem(WPARAM item) {
   }
 }
 
+// A capacity wider than 32 bits counts as the largest 32-bit one: the buffer is at least that big.
+UINT TextCapacity(WPARAM wParam) {
+  constexpr WPARAM Largest = 0xFFFFFFFFu;
+  return static_cast<UINT>(wParam > Largest ? Largest : wParam);
+}
+
 INT_PTR ShowProperties(HWND view) {
   return DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_PROPERTIES), view,
                          PropertiesDialogProc, reinterpret_cast<LPARAM>(view));
@@ -88,11 +94,11 @@ LRESULT WINAPI PlugInProc(HWND view, UINT code, WPARAM wParam, LPARAM lParam) {
     case QueryShowProperties:
       return ShowProperties(view) != -1 ? 1 : 0;
     case QueryName:
-      return CopyResourceText(IDS_PLUGIN_NAME, static_cast<UINT>(wParam),
-                              reinterpret_cast<wchar_t*>(lParam));
+      return static_cast<LRESULT>(CopyResourceText(IDS_PLUGIN_NAME, TextCapacity(wParam),
+                                                   reinterpret_cast<wchar_t*>(lParam)));
     case QueryVersion:
-      return CopyResourceText(IDS_VERSION_TEXT, static_cast<UINT>(wParam),
-                              reinterpret_cast<wchar_t*>(lParam));
+      return static_cast<LRESULT>(CopyResourceText(IDS_VERSION_TEXT, TextCapacity(wParam),
+                                                   reinterpret_cast<wchar_t*>(lParam)));
     case QueryMaskColor:
       return ToolbarMaskColor;
     case QueryInfo:

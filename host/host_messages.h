@@ -31,8 +31,9 @@ constexpr uint32_t HostProfileTypeDword = 4;  // REG_DWORD
 constexpr WPARAM HostSetCaretPosFlags = 0x10000;
 constexpr WPARAM HostInfoLineOffset = 333;
 
-// One profile value, read (in/out) or written. The field at offset 24 is a pointer to the
-// byte count on a read and the count itself on a write.
+// One profile value, read (in/out) or written. The size field is a pointer to the byte count on
+// a read and the count itself on a write. The 64-bit editor takes the same declaration at natural
+// width: pointers and the size field are 8 bytes there.
 struct ProfileValueRecord {
   uint32_t recordSize;
   uint32_t keySelector;
@@ -46,17 +47,18 @@ struct ProfileValueRecord {
   };
   uint32_t reserved;
 };
-static_assert(sizeof(void*) == 4, "the editor's records hold 32-bit pointers");
-static_assert(sizeof(ProfileValueRecord) == 32);
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8);
+constexpr bool RecordIs64Bit = sizeof(void*) == 8;
+static_assert(sizeof(ProfileValueRecord) == (RecordIs64Bit ? 56 : 32));
 static_assert(offsetof(ProfileValueRecord, recordSize) == 0);
 static_assert(offsetof(ProfileValueRecord, keySelector) == 4);
 static_assert(offsetof(ProfileValueRecord, section) == 8);
-static_assert(offsetof(ProfileValueRecord, valueName) == 12);
-static_assert(offsetof(ProfileValueRecord, valueType) == 16);
-static_assert(offsetof(ProfileValueRecord, data) == 20);
-static_assert(offsetof(ProfileValueRecord, readSize) == 24);
-static_assert(offsetof(ProfileValueRecord, writeSize) == 24);
-static_assert(offsetof(ProfileValueRecord, reserved) == 28);
+static_assert(offsetof(ProfileValueRecord, valueName) == (RecordIs64Bit ? 16 : 12));
+static_assert(offsetof(ProfileValueRecord, valueType) == (RecordIs64Bit ? 24 : 16));
+static_assert(offsetof(ProfileValueRecord, data) == (RecordIs64Bit ? 32 : 20));
+static_assert(offsetof(ProfileValueRecord, readSize) == (RecordIs64Bit ? 40 : 24));
+static_assert(offsetof(ProfileValueRecord, writeSize) == (RecordIs64Bit ? 40 : 24));
+static_assert(offsetof(ProfileValueRecord, reserved) == (RecordIs64Bit ? 48 : 28));
 
 // Out points are zeroed first so that a host which leaves one unfilled yields zeros, not stack
 // garbage.
@@ -86,6 +88,7 @@ inline void PlaceCaret(HWND view, ViewPoint caret) {
   SendMessageW(view, HostSetCaretPos, HostSetCaretPosFlags, reinterpret_cast<LPARAM>(&caret));
 }
 
+// The version is the result's low 32 bits, whatever the width of the result.
 inline uint32_t QueryHostVersion(HWND view) {
   return static_cast<uint32_t>(SendMessageW(view, HostGetVersion, 0, 0));
 }

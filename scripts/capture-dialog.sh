@@ -4,10 +4,9 @@
 #   scripts/capture-dialog.sh [BUILD-TREE]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$(realpath -m "${1:-${BUILD:-$ROOT/build}}")
-OUT=$(realpath -m "${OUT:-$ROOT/docs/properties-dialog.png}")
-export BUILD
 source "$ROOT/scripts/common.sh"
+BUILD=$(realpath -m "${1:-$(tree_of i686)}")
+OUT=$(realpath -m "${OUT:-$ROOT/docs/properties-dialog.png}")
 # A prefix of its own: a test run in the same tree cannot draw into this desktop or close it.
 export WINEPREFIX=$BUILD/wineprefix-shot
 

@@ -1,13 +1,28 @@
 # Shared by the run-* scripts: installs what is missing, builds, and prepares the Wine prefix.
-# Source it; BUILD names the build tree (default: build).
+# Source it. Every architecture has its own build tree under BUILD_ROOT (default: build), with its
+# own Wine prefix: build/i686 for the 32-bit editor, build/x86_64 for the 64-bit one. Both
+# prefixes are 64-bit Wine, which runs 32- and 64-bit programs alike.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build}
-export WINEPREFIX=$BUILD/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+BUILD_ROOT=$(realpath -m "${BUILD_ROOT:-$ROOT/build}")
+ARCHS=(i686 x86_64)
+export BUILD=$BUILD_ROOT  # where the install log goes
+export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+tree_of() { echo "$BUILD_ROOT/$1"; }
+
+# Builds every architecture's tree; extra arguments go to CMake.
 install_and_build() {
   "$ROOT/scripts/install-deps.sh"
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$BUILD" -j"$(nproc)"
+  for arch in "${ARCHS[@]}"; do
+    local tree
+    tree=$(tree_of "$arch")
+    echo "building $arch in ${tree#"$ROOT"/}"
+    cmake -S "$ROOT" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake --build "$tree" -j"$(nproc)" >"$tree/build.log" 2>&1 || {
+      tail -n 40 "$tree/build.log" >&2
+      exit 1
+    }
+  done
 }

@@ -1,22 +1,38 @@
 #!/usr/bin/env bash
-# Builds the plug-in and plays the scripted session in the simulated editor, with the plug-in and
-# without it side by side. The session also draws the README's pictures into docs/: the frames of
-# both editors at the same keystrokes, the toolbar button, and the properties dialog.
+# Builds the plug-in for both architectures and plays the scripted session in the simulated
+# editor with each DLL, with the plug-in and without it side by side. The 32-bit session draws
+# the README's pictures into docs/ (the frames of both editors at the same keystrokes, the toolbar
+# button), the 64-bit one must draw the same; then the properties dialog is photographed.
 # Extra arguments go to the simulated editor (--profile FILE).
 source "$(dirname "$0")/common.sh"
 install_and_build -DBRINKWATCHER_TESTS=OFF
-PICTURES=$BUILD/pictures
-rm -rf "$PICTURES" && mkdir -p "$PICTURES" "$ROOT/docs"
+for arch in "${ARCHS[@]}"; do
+  pictures=$(tree_of "$arch")/pictures
+  rm -rf "$pictures" && mkdir -p "$pictures"
+done
+mkdir -p "$ROOT/docs"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  "$0/scripts/wine-prefix.sh"
+  ROOT=$0 BUILD_ROOT=$1
+  shift
   status=0
-  wine "$1/bin/brinkwatcher-sim.exe" --script --pictures "$(winepath -w "$2")" "${@:3}" || status=$?
-  wineserver -k || true   # before the display goes away under the desktop process
-  exit $status' "$ROOT" "$BUILD" "$PICTURES" "$@"
+  for arch in i686 x86_64; do
+    export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
+    "$ROOT/scripts/wine-prefix.sh"
+    echo "==== $arch: $BUILD_ROOT/$arch/bin/Brinkwatcher.dll"
+    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --script \
+      --pictures "$(winepath -w "$BUILD_ROOT/$arch/pictures")" "$@" || status=$?
+    wineserver -k || true   # before the display goes away under the desktop process
+    [ $status -eq 0 ] || exit $status
+  done' "$ROOT" "$BUILD_ROOT" "$@"
 
 # PNG without time stamps, so that an unchanged picture leaves the file unchanged.
 for name in scroll-strip toolbar-button; do
-  convert "$PICTURES/$name.bmp" -strip -define png:exclude-chunks=date,time "$ROOT/docs/$name.png"
+  cmp -s "$(tree_of i686)/pictures/$name.bmp" "$(tree_of x86_64)/pictures/$name.bmp" || {
+    echo "the 64-bit session drew $name differently" >&2
+    exit 1
+  }
+  convert "$(tree_of i686)/pictures/$name.bmp" -strip -define png:exclude-chunks=date,time \
+    "$ROOT/docs/$name.png"
 done
-OUT=$ROOT/docs/properties-dialog.png "$ROOT/scripts/capture-dialog.sh" "$BUILD"
+OUT=$ROOT/docs/properties-dialog.png "$ROOT/scripts/capture-dialog.sh" "$(tree_of i686)"
 echo "pictures: docs/scroll-strip.png docs/toolbar-button.png docs/properties-dialog.png"

@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
-# Builds the plug-in, the simulated editor and the tests, and runs every test under Wine in a
-# virtual X display. Extra arguments go to ctest.
+# Builds the plug-in, the simulated editor and the tests for both architectures, and runs every
+# test under Wine in a virtual X display: the 32-bit suite, then the 64-bit one. Extra arguments
+# go to ctest.
 source "$(dirname "$0")/common.sh"
 install_and_build -DBRINKWATCHER_TESTS=ON
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  "$0/scripts/wine-prefix.sh"
-  wineserver -p   # one server for the whole run, so that every test process starts fast
-  # Wine starts its desktop services with the first window; started here, they do not inherit
-  # (and hold open) the output pipes of a test.
-  wine "$1/bin/brinkwatcher-sim.exe" --warm-up </dev/null >/dev/null 2>&1
+  ROOT=$0 BUILD_ROOT=$1
+  shift
   status=0
-  ctest --test-dir "$1" --output-on-failure -j2 "${@:2}" || status=$?
-  wineserver -k || true
-  exit $status' "$ROOT" "$BUILD" "$@"
+  summary=()
+  for arch in i686 x86_64; do
+    export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
+    "$ROOT/scripts/wine-prefix.sh"
+    wineserver -p   # one server for the whole run, so that every test process starts fast
+    # Wine starts its desktop services with the first window; started here, they do not inherit
+    # (and hold open) the output pipes of a test.
+    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --warm-up </dev/null >/dev/null 2>&1
+    log=$BUILD_ROOT/$arch/ctest.log
+    ctest --test-dir "$BUILD_ROOT/$arch" --output-on-failure -j2 "$@" 2>&1 | tee "$log" ||
+      status=1
+    grep -q "tests passed, 0 tests failed" "$log" || status=1
+    summary+=("$arch: $(grep -E "tests passed|Total Test time" "$log" | tr -s " " | paste -sd ";" -)")
+    wineserver -k || true
+  done
+  printf "%s\n" "" "${summary[@]}"
+  exit $status' "$ROOT" "$BUILD_ROOT" "$@"

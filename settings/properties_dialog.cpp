@@ -10,7 +10,8 @@
 
 namespace {
 constexpr int MaxLineCount = 20;
-constexpr int ViewSlot = 8;  // DWL_USER
+// The dialog's user slot: index 8 on 32-bit Windows, 16 on 64-bit, pointer-wide on both.
+constexpr int ViewSlot = DWLP_USER;
 
 int32_t LimitLineCount(int32_t count) {
   return count < 0 ? 0 : count > MaxLineCount ? MaxLineCount : count;
@@ -36,15 +37,15 @@ void FillLineCountCombos(HWND dialog) {
 }
 
 void InitDialog(HWND dialog, HWND view) {
-  SetWindowLongW(dialog, ViewSlot, static_cast<LONG>(reinterpret_cast<LONG_PTR>(view)));
+  SetWindowLongPtrW(dialog, ViewSlot, reinterpret_cast<LONG_PTR>(view));
   SetWindowTextW(dialog, LoadResourceString(IDS_PLUGIN_NAME).text);
   SetDlgItemTextW(dialog, IDC_NOTE, LoadResourceString(IDS_DIALOG_NOTE).text);
 
   FillLineCountCombos(dialog);
-  SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_SETCURSEL, LimitLineCount(Settings.brinkwatcherUp),
-                      0);
+  SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_SETCURSEL,
+                      static_cast<WPARAM>(LimitLineCount(Settings.brinkwatcherUp)), 0);
   SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_SETCURSEL,
-                      LimitLineCount(Settings.brinkwatcherDown), 0);
+                      static_cast<WPARAM>(LimitLineCount(Settings.brinkwatcherDown)), 0);
   if (Settings.mouseCancel) CheckDlgButton(dialog, IDC_MOUSE_CANCEL, BST_CHECKED);
 
   const uint32_t delay = Settings.redrawDelay;
@@ -91,7 +92,7 @@ void ConfirmDialog(HWND dialog) {
     Settings.redrawDelayCustom = true;
   }
 
-  SaveSettings(reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetWindowLongW(dialog, ViewSlot))));
+  SaveSettings(reinterpret_cast<HWND>(GetWindowLongPtrW(dialog, ViewSlot)));
   EndDialog(dialog, IDOK);
 }
 

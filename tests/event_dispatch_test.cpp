@@ -72,6 +72,34 @@ TEST_F(EventDispatch, VersionFlagFollowsEveryReload) {
   }
 }
 
+#if defined(_WIN64)
+// The 64-bit editor answers the version at pointer width: only the low 32 bits are the version.
+TEST_F(EventDispatch, VersionIsTheResultsLow32Bits) {
+  Load();
+  Place(30, 100, 110);
+  const struct {
+    uint64_t answer;
+    bool info;
+  } steps[] = {{0x100003908u, true},
+               {0xFFFFFFFF00003907u, false},
+               {0x100000000u, false},
+               {0x80000000FFFFFFFFu, true}};
+  for (const auto& step : steps) {
+    editor.SetOverride([&](UINT message, WPARAM, LPARAM, LRESULT& result) {
+      if (message != HostGetVersion) return false;
+      result = static_cast<LRESULT>(step.answer);
+      return true;
+    });
+    editor.SendEvents(EventReloadSettings);
+    editor.ClearCalls();
+    CaretMoved();
+    ASSERT_FALSE(editor.calls().empty());
+    EXPECT_EQ(editor.calls().front().code == HostGetInfo, step.info) << std::hex << step.answer;
+  }
+}
+#endif
+
+#if defined(__i386__)  // only 32-bit x86 has __stdcall
 // The editor calls with __stdcall: the plug-in must remove its own three arguments.
 TEST_F(EventDispatch, OnEventsKeepsTheCallersStack) {
   Load();
@@ -84,6 +112,7 @@ TEST_F(EventDispatch, OnEventsKeepsTheCallersStack) {
         << std::hex << events;
   }
 }
+#endif
 
 // Before any reload: built-in settings (2 lines each side), version flag off, delay 0.
 TEST_F(EventDispatch, CaretMoveBeforeAnythingElse) {

@@ -41,14 +41,17 @@ class PeImage {
     fclose(file);
     const auto* dos = Raw<IMAGE_DOS_HEADER>(0);
     if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
-    nt_ = Raw<IMAGE_NT_HEADERS32>(static_cast<uint32_t>(dos->e_lfanew));
+    // Headers of this program's own width: a DLL of the other architecture is not valid here.
+    nt_ = Raw<IMAGE_NT_HEADERS>(static_cast<uint32_t>(dos->e_lfanew));
     if (nt_ == nullptr || nt_->Signature != IMAGE_NT_SIGNATURE ||
-        nt_->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        nt_->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) {
       nt_ = nullptr;
     }
   }
 
   bool valid() const { return nt_ != nullptr; }
+  WORD machine() const { return nt_->FileHeader.Machine; }
+  uint64_t imageBase() const { return nt_->OptionalHeader.ImageBase; }
 
   IMAGE_DATA_DIRECTORY Directory(int index) const {
     return nt_->OptionalHeader.DataDirectory[index];
@@ -84,7 +87,7 @@ class PeImage {
   }
 
   std::vector<unsigned char> bytes_;
-  const IMAGE_NT_HEADERS32* nt_ = nullptr;
+  const IMAGE_NT_HEADERS* nt_ = nullptr;
 };
 
 struct Export {
@@ -99,7 +102,12 @@ std::vector<Export> ReadExports(const PeImage& pe, uint32_t& functionCount) {
   const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
   const auto* table = dir.Size ? pe.At<IMAGE_EXPORT_DIRECTORY>(dir.VirtualAddress) : nullptr;
   if (table == nullptr) return exports;
-  functionCount = table->NumberOfFunctions;
+  // Entries of the address table that hold a function: the linker may number from 0 and leave
+  // that first entry empty.
+  for (uint32_t i = 0; i < table->NumberOfFunctions; ++i) {
+    const auto* address = pe.At<uint32_t>(table->AddressOfFunctions + 4 * i);
+    if (address != nullptr && *address != 0) ++functionCount;
+  }
   for (uint32_t i = 0; i < table->NumberOfNames; ++i) {
     const auto* nameRva = pe.At<uint32_t>(table->AddressOfNames + 4 * i);
     const auto* index = pe.At<uint16_t>(table->AddressOfNameOrdinals + 2 * i);
@@ -348,7 +356,7 @@ TEST_F(Identity, OnCommandOpensTheDialogOwnedByTheEditor) {
 
 // ---- Texts copied into the editor's buffer
 
-enum class Room { NullBuffer, Zero, OneShort, Exact, Ample };
+enum class Room { NullBuffer, Zero, OneShort, Exact, Ample, Above32Bits };
 
 struct CopyCase {
   const char* name;
@@ -369,6 +377,11 @@ const CopyCase copyCases[] = {
     {"VersionOneShort", 0x905, 104, L"Version 1.3.0", Room::OneShort},
     {"VersionExactFit", 0x905, 104, L"Version 1.3.0", Room::Exact},
     {"VersionAmple", 0x905, 104, L"Version 1.3.0", Room::Ample},
+#if defined(_WIN64)
+    // 2^32 + 5: read as 5, the capacity would be too small for either text.
+    {"NameCapacityAbove32Bits", 0x903, 103, L"Brinkwatcher", Room::Above32Bits},
+    {"VersionCapacityAbove32Bits", 0x905, 104, L"Version 1.3.0", Room::Above32Bits},
+#endif
 };
 
 class IdentityCopyText : public Identity, public ::testing::WithParamInterface<CopyCase> {};
@@ -381,7 +394,7 @@ TEST_P(IdentityCopyText, CopiesOnlyWhatFits) {
 
   constexpr wchar_t Guard = 0xFEFE;
   std::vector<wchar_t> buffer(length + 16, Guard);
-  size_t capacity = 0;
+  WPARAM capacity = 0;
   switch (c.room) {
     case Room::NullBuffer:
       capacity = length + 1;  // room enough: only the null pointer stops the copy
@@ -397,6 +410,9 @@ TEST_P(IdentityCopyText, CopiesOnlyWhatFits) {
       break;
     case Room::Ample:
       capacity = buffer.size();
+      break;
+    case Room::Above32Bits:
+      capacity = static_cast<WPARAM>((uint64_t{1} << 32) + 5);
       break;
   }
   wchar_t* target = c.room == Room::NullBuffer ? nullptr : buffer.data();
@@ -419,9 +435,10 @@ TEST_P(IdentityCopyText, CopiesOnlyWhatFits) {
       break;
     case Room::Exact:
     case Room::Ample:
+    case Room::Above32Bits:
       EXPECT_EQ(std::wstring(buffer.data()), text);
       EXPECT_EQ(buffer[length], L'\0');
-      EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(capacity), buffer.end(),
+      EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(length + 1), buffer.end(),
                               [](wchar_t ch) { return ch == Guard; }))
           << "wrote beyond the capacity";
       break;
@@ -473,7 +490,9 @@ TEST_F(Identity, ResourceIdsNameTheirResources) {
   if (bitmap != nullptr) DeleteObject(bitmap);
 }
 
-// ---- Calling convention
+// ---- Calling convention: __stdcall exists on 32-bit x86 only (x64 has one convention)
+
+#if defined(__i386__)
 
 constexpr uint32_t ViewArgument = 0xFEEDF00D;  // replaced by the view window
 
@@ -518,6 +537,7 @@ TEST_P(IdentityStack, CalleeRemovesItsArguments) {
 
 INSTANTIATE_TEST_SUITE_P(Exports, IdentityStack, ::testing::ValuesIn(driftCases),
                          [](const auto& info) { return std::string(info.param.name); });
+#endif
 
 // ---- The built file
 
@@ -558,6 +578,19 @@ TEST_F(IdentityImage, ExportsTheSevenFunctionsByNameAndOrdinal) {
     EXPECT_EQ(byName, base + e.rva) << e.name;
     EXPECT_EQ(byOrdinal, base + e.rva) << e.name;
   }
+}
+
+// The editor of each edition loads only its own architecture; the base does not depend on where
+// the tree was built.
+TEST_F(IdentityImage, BuiltForThisArchitectureAtAFixedBase) {
+  ASSERT_TRUE(image.valid());
+#if defined(_WIN64)
+  EXPECT_EQ(image.machine(), 0x8664) << "x64";
+  EXPECT_EQ(image.imageBase(), 0x180000000u);
+#else
+  EXPECT_EQ(image.machine(), 0x14C) << "i386";
+  EXPECT_EQ(image.imageBase(), 0x10000000u);
+#endif
 }
 
 TEST_F(IdentityImage, ImportsOnlySystemLibraries) {

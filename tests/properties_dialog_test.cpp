@@ -352,7 +352,7 @@ TEST_F(DialogLook, CaptionNoteAndChoices) {
   LRESULT limit = 0;
   HWND buddy = nullptr, field = nullptr;
   int low = 0, high = 0;
-  LONG viewSlot = 0;
+  LONG_PTR viewSlot = 0;
   bool frameEnabled = true;
   EXPECT_EQ(OpenByCommand({Look([&](HWND dialog) {
                              caption = TextOf(dialog);
@@ -376,7 +376,7 @@ TEST_F(DialogLook, CaptionNoteAndChoices) {
                              buddy = reinterpret_cast<HWND>(
                                  SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_GETBUDDY, 0, 0));
                              field = GetDlgItem(dialog, IDC_DELAY);
-                             viewSlot = GetWindowLongW(dialog, DWLP_USER);
+                             viewSlot = GetWindowLongPtrW(dialog, DWLP_USER);
                              frameEnabled = IsWindowEnabled(editor.frame()) != FALSE;
                            }),
                            Click(IDCANCEL)}),
@@ -394,7 +394,7 @@ TEST_F(DialogLook, CaptionNoteAndChoices) {
   EXPECT_EQ(high, 1000);
   EXPECT_NE(field, nullptr);
   EXPECT_EQ(buddy, field);
-  EXPECT_EQ(reinterpret_cast<HWND>(static_cast<LONG_PTR>(viewSlot)), editor.view());
+  EXPECT_EQ(reinterpret_cast<HWND>(viewSlot), editor.view());
   EXPECT_FALSE(frameEnabled) << "a modal dialog disables the editor while it runs";
   EXPECT_TRUE(IsWindowEnabled(editor.frame()));
 }
@@ -619,5 +619,29 @@ INSTANTIATE_TEST_SUITE_P(Rows, DialogRestoreDefault,
                                            RestoreCase{"AfterKeyboardDefaultStaysNonCustom", 0,
                                                        false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The user slot
+
+using DialogUserSlot = DialogFixture;
+
+// The dialog keeps the view in its user slot, pointer-wide (index 8 on 32-bit Windows, 16 on
+// 64-bit), and saves through the view it finds there at OK.
+TEST_F(DialogUserSlot, SavesThroughTheViewInItsSlot) {
+  Load();
+  sim::Editor other;
+  constexpr int UserSlot = sizeof(void*) == 8 ? 16 : 8;
+  LONG_PTR stored = 0;
+  EXPECT_EQ(OpenByCommand({Look([&](HWND d) {
+                             stored = GetWindowLongPtrW(d, UserSlot);
+                             SetWindowLongPtrW(d, UserSlot,
+                                               reinterpret_cast<LONG_PTR>(other.view()));
+                           }),
+                           Click(IDOK)}),
+            IDOK);
+  ExpectPlayedThrough();
+  EXPECT_EQ(reinterpret_cast<HWND>(stored), editor.view());
+  EXPECT_TRUE(editor.calls().empty()) << "saved to the editor whose view left the slot";
+  EXPECT_EQ(Recorded(other), FourWrites(2, 2, false, 50));
+}
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -89,16 +90,30 @@ std::string Describe(const sim::ProfileStore& store) {
                                        << Describe(actual);
 }
 
-// A profile record as the editor sees it in memory: eight 32-bit words, read without the
-// plug-in's own declaration of the record.
+// A profile record as the editor sees it in memory, read by offset without the plug-in's own
+// declaration: eight 4-byte fields for the 32-bit editor; for the 64-bit one the two texts, the
+// data pointer and the size field are 8 bytes wide, at their natural alignment.
+constexpr bool WideRecord = sizeof(void*) == 8;
+constexpr size_t SectionAt = 8, NameAt = WideRecord ? 16 : 12, TypeAt = WideRecord ? 24 : 16,
+                 DataAt = WideRecord ? 32 : 20, SizeAt = WideRecord ? 40 : 24,
+                 LastAt = WideRecord ? 48 : 28;
+
 struct RawRecord {
   UINT code;
-  uint32_t words[8];
+  uint32_t recordSize, keySelector, valueType, last;
+  uintptr_t sectionPointer, namePointer, dataPointer, sizeField;
   std::wstring section;
   std::wstring name;
   uint32_t data;  // read: the value the buffer was preset to; write: the value to store
   uint32_t size;  // read: the count behind the size pointer; write: the count itself
 };
+
+template <class T>
+T FieldAt(LPARAM record, size_t offset) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const char*>(record) + offset, sizeof value);
+  return value;
+}
 
 // How the host answers the reads it refuses: `result` with the size set to `size` and the data
 // buffer overwritten, so that a plug-in that takes the value anyway is caught.
@@ -219,21 +234,31 @@ class SettingsFixture : public ::testing::Test {
  private:
   bool Host(UINT message, LPARAM lParam, LRESULT& result) {
     if (message != HostProfileRead && message != HostProfileWrite) return false;
-    const auto* words = reinterpret_cast<const uint32_t*>(lParam);
-    RawRecord r{message, {}, {}, {}, 0, 0};
-    std::copy(words, words + 8, r.words);
-    if (const auto* text = reinterpret_cast<const wchar_t*>(words[2])) r.section = text;
-    if (const auto* text = reinterpret_cast<const wchar_t*>(words[3])) r.name = text;
-    if (const auto* data = reinterpret_cast<const uint32_t*>(words[5])) r.data = *data;
+    RawRecord r{message,
+                FieldAt<uint32_t>(lParam, 0),
+                FieldAt<uint32_t>(lParam, 4),
+                FieldAt<uint32_t>(lParam, TypeAt),
+                FieldAt<uint32_t>(lParam, LastAt),
+                FieldAt<uintptr_t>(lParam, SectionAt),
+                FieldAt<uintptr_t>(lParam, NameAt),
+                FieldAt<uintptr_t>(lParam, DataAt),
+                FieldAt<uintptr_t>(lParam, SizeAt),
+                {},
+                {},
+                0,
+                0};
+    if (const auto* text = reinterpret_cast<const wchar_t*>(r.sectionPointer)) r.section = text;
+    if (const auto* text = reinterpret_cast<const wchar_t*>(r.namePointer)) r.name = text;
+    if (const auto* data = reinterpret_cast<const uint32_t*>(r.dataPointer)) r.data = *data;
     if (message == HostProfileRead) {
-      if (const auto* size = reinterpret_cast<const uint32_t*>(words[6])) r.size = *size;
+      if (const auto* size = reinterpret_cast<const uint32_t*>(r.sizeField)) r.size = *size;
     } else {
-      r.size = words[6];
+      r.size = static_cast<uint32_t>(r.sizeField);
     }
     records.push_back(r);
     if (message != HostProfileRead || (refusal.values & BitOf(r.name)) == 0) return false;
-    *reinterpret_cast<uint32_t*>(words[5]) = refusal.garbage;
-    *reinterpret_cast<uint32_t*>(words[6]) = refusal.size;
+    *reinterpret_cast<uint32_t*>(r.dataPointer) = refusal.garbage;
+    *reinterpret_cast<uint32_t*>(r.sizeField) = refusal.size;
     result = refusal.result;
     return true;
   }
@@ -273,15 +298,15 @@ TEST_P(SettingsReadRecords, FourCompleteReadsToTheFrame) {
     const RawRecord& r = records[i];
     SCOPED_TRACE(Narrow(Names[i]));
     EXPECT_EQ(r.code, static_cast<UINT>(HostProfileRead));
-    EXPECT_EQ(r.words[0], 32u) << "record size";
-    EXPECT_EQ(r.words[1], 0x7FFFFF30u) << "key selector";
+    EXPECT_EQ(r.recordSize, WideRecord ? 56u : 32u) << "record size";
+    EXPECT_EQ(r.keySelector, 0x7FFFFF30u) << "key selector";
     EXPECT_EQ(r.section, L"Brinkwatcher");
     EXPECT_EQ(r.name, Names[i]);
-    EXPECT_EQ(r.words[4], 4u) << "value type";
-    EXPECT_NE(r.words[5], 0u) << "data buffer";
-    EXPECT_NE(r.words[6], 0u) << "size pointer";
+    EXPECT_EQ(r.valueType, 4u) << "value type";
+    EXPECT_NE(r.dataPointer, 0u) << "data buffer";
+    EXPECT_NE(r.sizeField, 0u) << "size pointer";
     EXPECT_EQ(r.size, 4u) << "size preset";
-    EXPECT_EQ(r.words[7], 0u) << "last field";
+    EXPECT_EQ(r.last, 0u) << "last field";
     EXPECT_EQ(r.data, c.presets[i]) << "data preset";
   }
   for (size_t i = 1; i < editor.calls().size(); ++i) {
@@ -413,14 +438,14 @@ TEST_P(SettingsSaveRecords, OneCompleteWritePerValue) {
     SCOPED_TRACE(Narrow(c.writes[i].first));
     EXPECT_TRUE(editor.calls()[i].toFrame);
     EXPECT_EQ(r.code, static_cast<UINT>(HostProfileWrite));
-    EXPECT_EQ(r.words[0], 32u) << "record size";
-    EXPECT_EQ(r.words[1], 0x7FFFFF30u) << "key selector";
+    EXPECT_EQ(r.recordSize, WideRecord ? 56u : 32u) << "record size";
+    EXPECT_EQ(r.keySelector, 0x7FFFFF30u) << "key selector";
     EXPECT_EQ(r.section, L"Brinkwatcher");
     EXPECT_EQ(r.name, c.writes[i].first);
-    EXPECT_EQ(r.words[4], 4u) << "value type";
+    EXPECT_EQ(r.valueType, 4u) << "value type";
     EXPECT_EQ(r.data, c.writes[i].second);
-    EXPECT_EQ(r.size, 4u) << "the count itself";
-    EXPECT_EQ(r.words[7], 0u) << "last field";
+    EXPECT_EQ(r.sizeField, 4u) << "the count itself, at the field's full width";
+    EXPECT_EQ(r.last, 0u) << "last field";
     uint32_t stored = 0;
     EXPECT_TRUE(StoredValue(editor, c.writes[i].first, stored));
     EXPECT_EQ(stored, c.writes[i].second);

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <sstream>
 
+#if defined(__i386__)
 extern "C" int32_t StackDriftAfterCall(const void* function, const uint32_t* args, int32_t count);
+#endif
 
 namespace testing_support {
 
@@ -150,8 +152,10 @@ uint32_t DefaultDelayFor(UINT speed) {
   return table[speed & 31];
 }
 
+#if defined(__i386__)
 int32_t StackDrift(const void* function, std::vector<uint32_t> args) {
   return StackDriftAfterCall(function, args.data(), static_cast<int32_t>(args.size()));
 }
+#endif
 
 }  // namespace testing_support

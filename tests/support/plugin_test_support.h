@@ -63,8 +63,10 @@ UINT KeyboardSpeed();
 // The default redraw delay in milliseconds for a keyboard repeat speed.
 uint32_t DefaultDelayFor(UINT speed);
 
+#if defined(__i386__)
 // Calls a __stdcall function with 32-bit arguments and returns how far the stack pointer moved
-// (0 when the callee removed its arguments).
+// (0 when the callee removed its arguments). 32-bit x86 only: x64 has one calling convention.
 int32_t StackDrift(const void* function, std::vector<uint32_t> args);
+#endif
 
 }  // namespace testing_support
