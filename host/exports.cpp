@@ -89,6 +89,7 @@ UINT WINAPI GetStatusMessageID() {
   return IDS_STATUS_TEXT;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the editor fixes this signature.
 LRESULT WINAPI PlugInProc(HWND view, UINT code, WPARAM wParam, LPARAM lParam) {
   switch (code) {
     case QueryShowProperties:

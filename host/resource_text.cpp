@@ -20,6 +20,7 @@ ResourceString LoadResourceString(UINT id) {
   return string;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): id, then the capacity PlugInProc passes.
 UINT CopyResourceText(UINT id, UINT capacity, wchar_t* buffer) {
   wchar_t text[ResourceTextCapacity];
   const UINT needed = static_cast<UINT>(LoadIntoBuffer(id, text)) + 1;

@@ -11,16 +11,18 @@ export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 tree_of() { echo "$BUILD_ROOT/$1"; }
 
-# Builds every architecture's tree; extra arguments go to CMake.
+# Builds every architecture's tree (only BUILD_TARGET when set); extra arguments go to CMake.
 install_and_build() {
   "$ROOT/scripts/install-deps.sh"
+  local arch
   for arch in "${ARCHS[@]}"; do
     local tree
     tree=$(tree_of "$arch")
     echo "building $arch in ${tree#"$ROOT"/}"
     cmake -S "$ROOT" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
       -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    cmake --build "$tree" -j"$(nproc)" >"$tree/build.log" 2>&1 || {
+    cmake --build "$tree" ${BUILD_TARGET:+--target "$BUILD_TARGET"} -j"$(nproc)" \
+      >"$tree/build.log" 2>&1 || {
       tail -n 40 "$tree/build.log" >&2
       exit 1
     }

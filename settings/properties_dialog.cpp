@@ -127,6 +127,7 @@ BOOL OnNotify(HWND dialog, LPARAM lParam) {
 }
 }  // namespace
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the dialog procedure Windows calls.
 INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:

@@ -17,6 +17,7 @@ HWND FrameOf(HWND view) {
   return frame;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): in the record's own field order.
 ProfileValueRecord NewRecord(const wchar_t* section, const wchar_t* valueName, void* data) {
   ProfileValueRecord record{};
   record.recordSize = sizeof(ProfileValueRecord);

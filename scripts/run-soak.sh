@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The soak: seeded random steps against the checking build of the plug-in (undefined behaviour
+# traps, stack protector) in the simulated editor, on each architecture.
+#   scripts/run-soak.sh [STEPS] [--seed S] [--arch i686|x86_64]
+# STEPS defaults to 1000000 per architecture, the seed to 1. A failure prints the command line
+# that reproduces it.
+source "$(dirname "$0")/common.sh"
+steps=1000000 seed=1 only=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --seed) seed=$2; shift 2 ;;
+    --arch) only=$2; shift 2 ;;
+    *) steps=$1; shift ;;
+  esac
+done
+[ -z "$only" ] || ARCHS=("$only")
+BUILD_TARGET=brinkwatcher-soak install_and_build -DBRINKWATCHER_TESTS=ON
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  ROOT=$0 BUILD_ROOT=$1 steps=$2 seed=$3
+  shift 3
+  status=0
+  results=()
+  for arch in "$@"; do
+    export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
+    "$ROOT/scripts/wine-prefix.sh"
+    log=$BUILD_ROOT/$arch/soak.log
+    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-soak.exe" "$steps" --seed "$seed" | tee "$log" ||
+      status=1
+    results+=("$(grep -E "steps/s$|passed, [0-9]+ failed$" "$log" | tail -n 2 | paste -sd ";" -)")
+    wineserver -k || true
+  done
+  printf "%s\n" "" "${results[@]}"
+  exit $status' "$ROOT" "$BUILD_ROOT" "$steps" "$seed" "${ARCHS[@]}"

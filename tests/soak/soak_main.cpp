@@ -1,0 +1,466 @@
+// A seeded soak of the plug-in in the simulated editor: caret moves under host answers of the
+// sweep's three families, arm and cancel events, timer expiries, settings reloads with refused,
+// short and out-of-range profile answers, views destroyed between arm and expiry, and the DLL
+// unloaded and loaded again while its timer is armed. After every step it checks what must
+// always hold, against a model of the redraw state.
+//
+//   brinkwatcher-soak.exe [STEPS] [--seed S] [--dll PATH]
+//
+// The plug-in's thread timers and repaints go through hooks at its import table: a timer is only
+// recorded, and expires when a step says so, so a million steps need no waiting. The default DLL
+// is the checking build (checked/Brinkwatcher.dll beside the program).
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/host_families.h"
+
+namespace {
+
+using testing_support::HostCase;
+using testing_support::Random;
+
+// Where a run stands, for a report when the plug-in faults: an undefined-behaviour trap of the
+// checking build, the stack protector, or a stray access.
+uint64_t CurrentStep = 0;
+uint32_t RunSeed = 0;
+#if defined(_WIN64)
+const char* const Arch = "x86_64";
+#else
+const char* const Arch = "i686";
+#endif
+
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* fault) {
+  const DWORD code = fault->ExceptionRecord->ExceptionCode;
+  std::printf(
+      "FAILED at step %llu: exception 0x%08lX%s\n  reproduce: scripts/run-soak.sh %llu "
+      "--seed %u --arch %s\n%s: %llu passed, 1 failed\n",
+      static_cast<unsigned long long>(CurrentStep), static_cast<unsigned long>(code),
+      code == EXCEPTION_ILLEGAL_INSTRUCTION ? " (an undefined-behaviour trap)" : "",
+      static_cast<unsigned long long>(CurrentStep), RunSeed, Arch, Arch,
+      static_cast<unsigned long long>(CurrentStep > 0 ? CurrentStep - 1 : 0));
+  std::fflush(stdout);
+  ExitProcess(3);
+}
+
+// ---- What the plug-in asks of the window system, seen at its import table
+
+struct Timer {
+  UINT_PTR id;
+  UINT period;
+  TIMERPROC proc;
+};
+
+std::vector<Timer> Timers;  // live window-less timers of this (the only) thread
+UINT_PTR NextTimerId = 1;
+std::vector<HWND> Repaints;  // windows invalidated whole, background kept
+int BadRepaints = 0;         // invalidations of another kind
+int WindowTimers = 0;        // timers asked for a window, which the plug-in never does
+
+UINT_PTR WINAPI HookedSetTimer(HWND window, UINT_PTR, UINT period, TIMERPROC proc) {
+  if (window != nullptr) {
+    ++WindowTimers;
+    return 0;
+  }
+  Timers.push_back({NextTimerId, period, proc});
+  return NextTimerId++;
+}
+
+BOOL WINAPI HookedKillTimer(HWND window, UINT_PTR id) {
+  for (auto t = Timers.begin(); window == nullptr && t != Timers.end(); ++t) {
+    if (t->id != id) continue;
+    Timers.erase(t);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+BOOL WINAPI HookedInvalidateRect(HWND window, const RECT* rect, BOOL erase) {
+  if (rect == nullptr && !erase) {
+    Repaints.push_back(window);
+  } else {
+    ++BadRepaints;
+  }
+  return TRUE;
+}
+
+// Points the module's imports of these USER32 functions at the hooks. Returns how many it found.
+int HookImports(HMODULE module) {
+  struct Hook {
+    const char* name;
+    void* to;
+  } const hooks[] = {{"SetTimer", reinterpret_cast<void*>(&HookedSetTimer)},
+                     {"KillTimer", reinterpret_cast<void*>(&HookedKillTimer)},
+                     {"InvalidateRect", reinterpret_cast<void*>(&HookedInvalidateRect)}};
+  auto* base = reinterpret_cast<BYTE*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  int found = 0;
+  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       imports.VirtualAddress != 0 && d->Name != 0; ++d) {
+    if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
+    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+    for (; d->OriginalFirstThunk != 0 && names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const char* name = reinterpret_cast<const char*>(
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
+      for (const Hook& hook : hooks) {
+        if (std::strcmp(name, hook.name) != 0) continue;
+        DWORD protect = 0;
+        VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protect);
+        slots->u1.Function = reinterpret_cast<ULONG_PTR>(hook.to);
+        VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protect, &protect);
+        ++found;
+      }
+    }
+  }
+  return found;
+}
+
+// ---- The soak
+
+// What the redraw state must be, from the events sent and the moves the host answered.
+struct Model {
+  bool pending = false;  // a jump since the last arm or cancel
+  bool armed = false;    // a timer must be running
+  HWND armedView = nullptr;
+  bool armedViewAlive = false;
+};
+
+enum class Step {
+  CaretMove,
+  MoveAndArm,
+  Arm,
+  Cancel,
+  ArmAndCancel,
+  Expiry,
+  Reload,
+  NewView,
+  ReloadDll,
+};
+
+class Soak {
+ public:
+  Soak(std::wstring dll, uint32_t seed) : dll_(std::move(dll)), random_(seed) {}
+
+  // Runs `steps` steps; returns the number of the first failing one, or 0.
+  uint64_t Run(uint64_t steps) {
+    if (!Load()) return Fail(0, "cannot load the DLL or find its imports");
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG lastReport = start;
+    for (uint64_t step = 1; step <= steps; ++step) {
+      CurrentStep = step;
+      if (!Play(step)) return step;
+      if (step % 1024 == 0 && GetTickCount64() - lastReport >= 2000) {
+        lastReport = GetTickCount64();
+        const double seconds = static_cast<double>(lastReport - start) / 1000.0;
+        std::printf("  %llu steps, %.0f steps/s\n", static_cast<unsigned long long>(step),
+                    static_cast<double>(step) / seconds);
+        std::fflush(stdout);
+      }
+    }
+    Unload();
+    if (!Timers.empty()) return Fail(steps, "a timer is left after the DLL was unloaded");
+    return 0;
+  }
+
+  const std::string& failure() const { return failure_; }
+
+  // How often each outcome came up, so that a run shows it tried them all.
+  struct Tally {
+    uint64_t moves = 0, jumps = 0, timersArmed = 0, repaints = 0, quietExpiries = 0, reloads = 0,
+             newViews = 0, dllReloads = 0;
+  };
+  const Tally& tally() const { return tally_; }
+
+ private:
+  bool Load() {
+    module_ = LoadLibraryW(dll_.c_str());
+    if (module_ == nullptr || HookImports(module_) != 3) return false;
+    NewEditor();
+    return true;
+  }
+
+  void Unload() {
+    editor_.reset();  // releases its own reference to the module
+    if (module_ != nullptr) FreeLibrary(module_);
+    module_ = nullptr;
+  }
+
+  // A fresh editor window: the old view is gone, and a timer armed for it must not repaint.
+  void NewEditor() {
+    sim::EditorOptions options;
+    options.visible = false;
+    editor_.reset();
+    model_.armedViewAlive = false;
+    editor_ = std::make_unique<sim::Editor>(options);
+    StoreSettings(2, 2, 0, 50);
+    editor_->LoadPlugin(dll_);
+  }
+
+  void StoreSettings(uint32_t up, uint32_t down, uint32_t mouseCancel, uint32_t delay) {
+    auto& store = editor_->profile();
+    store[{HostPluginProfileKey, L"Brinkwatcher", L"brinkwatcherUp"}] = up;
+    store[{HostPluginProfileKey, L"Brinkwatcher", L"brinkwatcherDown"}] = down;
+    store[{HostPluginProfileKey, L"Brinkwatcher", L"mouseCancel"}] = mouseCancel;
+    store[{HostPluginProfileKey, L"Brinkwatcher", L"redrawDelay"}] = delay;
+  }
+
+  bool Fail(uint64_t step, const std::string& what) {
+    std::ostringstream out;
+    out << "step " << step << ": " << what;
+    failure_ = out.str();
+    return false;
+  }
+
+  Step Pick() {
+    const uint32_t roll = random_.Next() % 1000;
+    if (roll < 560) return Step::CaretMove;
+    if (roll < 640) return Step::MoveAndArm;
+    if (roll < 760) return Step::Arm;
+    if (roll < 820) return Step::Cancel;
+    if (roll < 840) return Step::ArmAndCancel;
+    if (roll < 940) return Step::Expiry;
+    if (roll < 990) return Step::Reload;
+    if (roll < 995) return Step::NewView;
+    return Step::ReloadDll;
+  }
+
+  bool Play(uint64_t step) {
+    const Step kind = Pick();
+    const size_t repaintsBefore = Repaints.size();
+    bool ok = true;
+    switch (kind) {
+      case Step::CaretMove:
+        ok = CaretMove(step, EventCaretMoved);
+        break;
+      case Step::MoveAndArm:
+        ok = CaretMove(step, EventCaretMoved | EventArmRedraw);
+        break;
+      case Step::Arm:
+        editor_->SendEvents(EventArmRedraw);
+        Armed();
+        break;
+      case Step::Cancel:
+        editor_->SendEvents(random_.OneIn(2) ? EventKillFocus : EventCancelRedrawOther);
+        Cancelled();
+        break;
+      case Step::ArmAndCancel:
+        editor_->SendEvents(EventArmRedraw | EventCancelRedraw);
+        Armed();
+        Cancelled();
+        break;
+      case Step::Expiry:
+        return Expire(step);
+      case Step::Reload:
+        ok = Reload(step);
+        break;
+      case Step::NewView:
+        ++tally_.newViews;
+        NewEditor();  // the new editor's reload changes no redraw state
+        break;
+      case Step::ReloadDll:
+        ++tally_.dllReloads;
+        Unload();
+        if (!Timers.empty()) return Fail(step, "a timer outlived the DLL's unload");
+        model_ = {};
+        if (!Load()) return Fail(step, "cannot load the DLL again");
+        break;
+    }
+    if (!ok) return false;
+    if (Repaints.size() != repaintsBefore) return Fail(step, "a repaint without a timer's expiry");
+    return CheckTimers(step);
+  }
+
+  void Armed() {
+    if (!model_.pending) return;
+    ++tally_.timersArmed;
+    model_.pending = false;
+    model_.armed = true;
+    model_.armedView = editor_->view();
+    model_.armedViewAlive = true;
+  }
+
+  void Cancelled() {
+    model_.pending = false;
+    model_.armed = false;
+  }
+
+  bool CheckTimers(uint64_t step) {
+    if (WindowTimers != 0) return Fail(step, "a timer was asked for a window");
+    if (BadRepaints != 0)
+      return Fail(step, "a repaint of part of the view, or with its background");
+    if (Timers.size() > 1) return Fail(step, "more than one redraw timer on the thread");
+    if (Timers.size() != (model_.armed ? 1u : 0u)) {
+      return Fail(step, model_.armed ? "no timer after an armed jump" : "a timer nobody armed");
+    }
+    if (!Timers.empty() && (Timers[0].period < 1 || Timers[0].period > 1000)) {
+      return Fail(step, "a timer period of " + std::to_string(Timers[0].period) + " ms");
+    }
+    return true;
+  }
+
+  // One caret move on a case of one of the three families; true when what must hold held.
+  bool CaretMove(uint64_t step, UINT events) {
+    const uint32_t family = random_.Next() % 3;
+    const HostCase c = family == 0   ? testing_support::SaneCase(random_)
+                       : family == 1 ? testing_support::ExtremeCase(random_)
+                                     : testing_support::HostileCase(random_);
+    testing_support::PlaceCase(*editor_, c);
+    editor_->SetOverride(testing_support::HostileAnswers(*editor_, c));
+    editor_->ClearCalls();
+    editor_->SendEvents(events);
+    editor_->SetOverride(nullptr);
+
+    const auto& calls = editor_->calls();
+    std::ostringstream describe;
+    describe << c;
+    if (calls.size() > 9) {
+      return Fail(step,
+                  std::to_string(calls.size()) + " messages for one caret move; " + describe.str());
+    }
+    bool jumped = false;
+    for (size_t i = 0; i < calls.size(); ++i) {
+      if (calls[i].code != HostSetScrollPos) continue;
+      if (i == 0 || i + 1 >= calls.size() || calls[i - 1].code != HostGetScrollPos ||
+          calls[i + 1].code != HostGetScrollPos) {
+        return Fail(step,
+                    "a scroll set without a position query before and after it; " + describe.str());
+      }
+      // Positions wrap at 32 bits, as the editor's signed 32-bit lines do.
+      const auto moved = static_cast<int32_t>(static_cast<uint32_t>(calls[i + 1].out.y) -
+                                              static_cast<uint32_t>(calls[i - 1].out.y));
+      jumped = moved > 1 || moved < -1;
+    }
+    ++tally_.moves;
+    if (jumped) {
+      ++tally_.jumps;
+      model_.pending = true;
+    }
+    if (events & EventArmRedraw) Armed();
+    return true;
+  }
+
+  // The thread's timer, if any, fires now.
+  bool Expire(uint64_t step) {
+    if (Timers.empty()) return CheckTimers(step);
+    const Timer timer = Timers[0];
+    const size_t before = Repaints.size();
+    timer.proc(nullptr, WM_TIMER, timer.id, GetTickCount());
+    const bool expected = !model_.pending && model_.armedViewAlive;
+    model_.armed = false;
+    const size_t repaints = Repaints.size() - before;
+    ++(repaints != 0 ? tally_.repaints : tally_.quietExpiries);
+    if (repaints != (expected ? 1u : 0u)) {
+      return Fail(step, std::to_string(repaints) + " repaints at the expiry, " +
+                            (expected ? "one wanted" : "none wanted") +
+                            (model_.pending ? " (a later jump is pending)" : "") +
+                            (model_.armedViewAlive ? "" : " (the view is gone)"));
+    }
+    if (repaints == 1 && Repaints.back() != model_.armedView) {
+      return Fail(step, "the repaint went to another window");
+    }
+    return CheckTimers(step);
+  }
+
+  // A settings reload whose profile answers may be refused, short or out of range.
+  bool Reload(uint64_t step) {
+    StoreSettings(static_cast<uint32_t>(random_.Any()), static_cast<uint32_t>(random_.Any()),
+                  random_.OneIn(2) ? 0u : static_cast<uint32_t>(random_.Any()),
+                  random_.OneIn(3) ? 0u : static_cast<uint32_t>(random_.Any()));
+    const uint32_t refused = random_.Next() & 15;  // which of the four reads fail
+    const uint32_t how = random_.Next();
+    int read = 0;
+    editor_->SetOverride([&](UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+      if (message != HostProfileRead) return false;
+      const int index = read++;
+      if ((refused & (1u << index)) == 0) return false;
+      auto* record = reinterpret_cast<ProfileValueRecord*>(lParam);
+      const uint32_t kind = (how >> (index * 2)) & 3;
+      *static_cast<uint32_t*>(record->data) = how;  // garbage the plug-in must not take
+      if (kind == 0) {
+        result = 1;  // refused, size untouched
+      } else {
+        *record->readSize = kind == 1 ? 2 : kind == 2 ? 0 : 8;  // short, empty or too long
+        result = kind == 3 ? 0 : static_cast<LRESULT>(how & 1);
+      }
+      return true;
+    });
+    editor_->SendEvents(EventReloadSettings);
+    editor_->SetOverride(nullptr);
+    if (read != 4) return Fail(step, "a reload read " + std::to_string(read) + " values, not 4");
+    ++tally_.reloads;
+    return true;
+  }
+
+  std::wstring dll_;
+  Random random_;
+  HMODULE module_ = nullptr;
+  std::unique_ptr<sim::Editor> editor_;
+  Model model_;
+  Tally tally_;
+  std::string failure_;
+};
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  uint64_t steps = 1000000;
+  uint32_t seed = 1;
+  std::wstring dll = sim::ProgramDirectory() + L"checked\\Brinkwatcher.dll";
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--seed" && i + 1 < argc) {
+      seed = static_cast<uint32_t>(wcstoul(argv[++i], nullptr, 10));
+    } else if (arg == L"--dll" && i + 1 < argc) {
+      dll = argv[++i];
+    } else {
+      steps = wcstoull(argv[i], nullptr, 10);
+    }
+  }
+  const char* const arch = Arch;
+  RunSeed = seed;
+  SetUnhandledExceptionFilter(ReportFault);
+  std::printf("soak %s: %llu steps, seed %u, %s\n", arch, static_cast<unsigned long long>(steps),
+              seed, Narrow(dll).c_str());
+  std::fflush(stdout);
+  const ULONGLONG start = GetTickCount64();
+  Soak soak(dll, seed);
+  const uint64_t failed = soak.Run(steps);
+  const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+  if (failed != 0 || !soak.failure().empty()) {
+    std::printf("FAILED at %s\n  reproduce: scripts/run-soak.sh %llu --seed %u --arch %s\n",
+                soak.failure().c_str(), static_cast<unsigned long long>(failed), seed, arch);
+    std::printf("%s: %llu passed, 1 failed\n", arch,
+                static_cast<unsigned long long>(failed > 0 ? failed - 1 : 0));
+    return 1;
+  }
+  const auto& t = soak.tally();
+  std::printf(
+      "  %llu caret moves (%llu jumps), %llu timers armed, %llu expiries repainting and "
+      "%llu quiet, %llu reloads, %llu new views, %llu DLL reloads\n",
+      static_cast<unsigned long long>(t.moves), static_cast<unsigned long long>(t.jumps),
+      static_cast<unsigned long long>(t.timersArmed), static_cast<unsigned long long>(t.repaints),
+      static_cast<unsigned long long>(t.quietExpiries), static_cast<unsigned long long>(t.reloads),
+      static_cast<unsigned long long>(t.newViews), static_cast<unsigned long long>(t.dllReloads));
+  std::printf("%s: %llu steps in %.1f s, %.0f steps/s\n", arch,
+              static_cast<unsigned long long>(steps), seconds,
+              static_cast<double>(steps) / (seconds > 0 ? seconds : 1));
+  std::printf("%s: %llu passed, 0 failed\n", arch, static_cast<unsigned long long>(steps));
+  return 0;
+}
