@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds the release zip twice, from two clean clones in different folders, under a different time
 # zone, umask and locale, and compares the two zips and every file in them. The first zip stays in
-# WORK/first-dist for the contents check.
-#   reproducible_zip.sh SOURCE-REPOSITORY WORK
+# WORK/first-dist for the contents check. The Wine prefix is kept between runs.
+#   reproducible_zip.sh SOURCE-REPOSITORY WORK WINE-PREFIX
 set -euo pipefail
 SRC=$1 WORK=$2
 rm -rf "$WORK"
 mkdir -p "$WORK"
 git clone -q "$SRC" "$WORK/first"
 git clone -q "$SRC" "$WORK/second clone/in another folder"
-export RELEASE_WINEPREFIX=$WORK/wineprefix  # made once, for both runs
+export RELEASE_WINEPREFIX=$3  # one prefix for both runs
 
 release() {  # release CLONE NAME TZ UMASK LOCALE
   (cd "$1" && umask "$4" && TZ=$3 LC_ALL=$5 BUILD_ROOT=$WORK/$2-build DIST=$WORK/$2-dist \
