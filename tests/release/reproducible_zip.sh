@@ -10,6 +10,8 @@ mkdir -p "$WORK"
 git clone -q "$SRC" "$WORK/first"
 git clone -q "$SRC" "$WORK/second clone/in another folder"
 export RELEASE_WINEPREFIX=$3  # one prefix for both runs
+# The release check gets a display of its own: the suite's other Wine programs share this one.
+unset DISPLAY
 
 release() {  # release CLONE NAME TZ UMASK LOCALE
   (cd "$1" && umask "$4" && TZ=$3 LC_ALL=$5 BUILD_ROOT=$WORK/$2-build DIST=$WORK/$2-dist \
