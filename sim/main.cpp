@@ -7,6 +7,7 @@
 // a strip of frames of both editors at the same keystrokes, and the plug-in's toolbar button.
 //
 //   brinkwatcher-sim [--script [--pictures DIR]] [--profile FILE] [--no-plugin] [--warm-up]
+//                    [--hold-desktop]
 
 #include <windows.h>
 
@@ -264,6 +265,16 @@ int wmain(int argc, wchar_t** argv) {
       OptionValue(argc, argv, L"--profile", sim::ProgramDirectory() + L"sim-profile.txt");
   if (HasFlag(argc, argv, L"--script")) {
     return RunScript(profilePath, OptionValue(argc, argv, L"--pictures", L""));
+  }
+  if (HasFlag(argc, argv, L"--hold-desktop")) {
+    // Keeps a hidden window on Wine's desktop until the process is killed: the desktop and its
+    // services then stay up for a whole test run instead of stopping and starting again between
+    // test programs.
+    sim::EditorOptions options;
+    options.visible = false;
+    sim::Editor editor(options);
+    for (MSG msg; GetMessageW(&msg, nullptr, 0, 0) > 0;) DispatchMessageW(&msg);
+    return 0;
   }
   if (HasFlag(argc, argv, L"--warm-up")) {
     // Starts Wine's desktop services once, so that later programs find them running.
