@@ -13,9 +13,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
     "$ROOT/scripts/wine-prefix.sh"
     wineserver -p   # one server for the whole run, so that every test process starts fast
-    # A hidden window holds Wine's desktop for the whole run: without it the desktop process
+    # A hidden window holds the Wine desktop for the whole run: without it the desktop process
     # stops whenever no test has a window and starts again with the next, and a test exiting
-    # while it stops can hang. Started here, the desktop's services do not inherit (and hold
+    # while it stops can hang. Started here, the desktop services do not inherit (and hold
     # open) the output pipes of a test.
     wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --hold-desktop </dev/null >/dev/null 2>&1 &
     log=$BUILD_ROOT/$arch/ctest.log
