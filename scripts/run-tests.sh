@@ -17,7 +17,12 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     # stops whenever no test has a window and starts again with the next, and a test exiting
     # while it stops can hang. Started here, the desktop services do not inherit (and hold
     # open) the output pipes of a test.
-    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --hold-desktop </dev/null >/dev/null 2>&1 &
+    ready=$BUILD_ROOT/$arch/desktop-held
+    rm -f "$ready"
+    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --hold-desktop "Z:${ready//\//\\}" \
+      </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 600); do [ -f "$ready" ] && break; sleep 0.1; done
+    [ -f "$ready" ] || echo "the desktop window did not show; tests may start slowly" >&2
     log=$BUILD_ROOT/$arch/ctest.log
     ctest --test-dir "$BUILD_ROOT/$arch" --output-on-failure -j2 "$@" 2>&1 | tee "$log" ||
       status=1

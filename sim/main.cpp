@@ -7,7 +7,7 @@
 // a strip of frames of both editors at the same keystrokes, and the plug-in's toolbar button.
 //
 //   brinkwatcher-sim [--script [--pictures DIR]] [--profile FILE] [--no-plugin] [--warm-up]
-//                    [--hold-desktop]
+//                    [--hold-desktop READY-FILE]
 
 #include <windows.h>
 
@@ -269,10 +269,16 @@ int wmain(int argc, wchar_t** argv) {
   if (HasFlag(argc, argv, L"--hold-desktop")) {
     // Keeps a hidden window on Wine's desktop until the process is killed: the desktop and its
     // services then stay up for a whole test run instead of stopping and starting again between
-    // test programs.
+    // test programs. The file named after the flag is created once the window exists.
     sim::EditorOptions options;
     options.visible = false;
     sim::Editor editor(options);
+    for (int i = 1; i + 1 < argc; ++i) {
+      if (std::wstring(argv[i]) != L"--hold-desktop") continue;
+      const HANDLE ready = CreateFileW(argv[i + 1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+    }
     for (MSG msg; GetMessageW(&msg, nullptr, 0, 0) > 0;) DispatchMessageW(&msg);
     return 0;
   }
