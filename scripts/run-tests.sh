@@ -21,6 +21,7 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     rm -f "$ready"
     wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --hold-desktop "Z:${ready//\//\\}" \
       </dev/null >/dev/null 2>&1 &
+    holder=$!
     for _ in $(seq 600); do [ -f "$ready" ] && break; sleep 0.1; done
     [ -f "$ready" ] || echo "the desktop window did not show; tests may start slowly" >&2
     log=$BUILD_ROOT/$arch/ctest.log
@@ -28,6 +29,7 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
       status=1
     grep -q "tests passed, 0 tests failed" "$log" || status=1
     summary+=("$arch: $(grep -E "tests passed|Total Test time" "$log" | tr -s " " | paste -sd ";" -)")
+    kill "$holder" 2>/dev/null || true
     wineserver -k || true
   done
   printf "%s\n" "" "${summary[@]}"
