@@ -10,7 +10,7 @@ packages=(cmake make googletest
           g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld clang-tidy
           wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick fonts-ipafont-gothic
-          clang-format zip unzip python3)
+          clang-format zip unzip python3 git)
 
 step() {  # step "what is done" command...
   local what=$1
