@@ -25,7 +25,7 @@ exec xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   "$ROOT/scripts/wine-prefix.sh"
   rect=$BUILD/bin/dialog-shot.rect done=$BUILD/bin/dialog-shot.done
   rm -f "$rect" "$done"
-  wine explorer /desktop=shot,800x600 "$BUILD/bin/brinkwatcher-dialog-shot.exe" &
+  "$WINE64" explorer /desktop=shot,800x600 "$BUILD/bin/brinkwatcher-dialog-shot.exe" &
   program=$!
   for _ in $(seq 600); do
     [ -f "$rect" ] && break
@@ -34,7 +34,7 @@ exec xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   done
   if [ ! -f "$rect" ]; then
     echo "the dialog did not show" >&2
-    wineserver -k || true
+    "$WINESERVER" -k || true
     exit 1
   fi
   read -r x y w h <"$rect"
@@ -44,5 +44,5 @@ exec xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   convert "$shot" -crop "${w}x${h}+${x}+${y}" +repage -strip -define png:exclude-chunks=date,time "$OUT"
   rm -f "$shot" "$rect" "$done"
   wait $program || true
-  wineserver -k || true
+  "$WINESERVER" -k || true
   echo "wrote $OUT (${w}x${h} at ${x},${y})"' "$ROOT" "$BUILD" "$OUT"

@@ -6,8 +6,12 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_ROOT=$(realpath -m "${BUILD_ROOT:-$ROOT/build}")
 ARCHS=(i686 x86_64)
-export BUILD=$BUILD_ROOT  # where the install log goes
-export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export BUILD=$BUILD_ROOT  # where the install log and the 32-bit probe go
+source "$ROOT/scripts/wine-env.sh"
+export WINE64 WINE32 WINESERVER
+
+# How 32-bit programs run here: native, emulated or unavailable (scripts/probe-32bit.sh).
+bits32_mode() { "$ROOT/scripts/probe-32bit.sh" --mode || true; }
 
 tree_of() { echo "$BUILD_ROOT/$1"; }
 

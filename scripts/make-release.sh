@@ -43,11 +43,13 @@ check() {
   local status=0
   export WINEPREFIX=${RELEASE_WINEPREFIX:-$BUILD_ROOT/release-wineprefix}
   "$ROOT/scripts/wine-prefix.sh"
+  local -A how=([i686]="32-bit, $(bits32_mode)" [x86_64]="64-bit, native")
   for arch in i686 x86_64; do
-    echo "checking $arch/bin/Brinkwatcher.dll in the simulated editor"
-    wine "$RELEASE/$arch/bin/brinkwatcher-release-check.exe" | sed 's/^/  /' || status=1
+    echo "checking $arch/bin/Brinkwatcher.dll in the simulated editor (${how[$arch]})"
+    "$ROOT/scripts/wine-run.sh" $arch "$RELEASE/$arch/bin/brinkwatcher-release-check.exe" |
+      sed 's/^/  /' || status=1
   done
-  wineserver -k || true
+  "$WINESERVER" -k || true
   return $status
 }
 check

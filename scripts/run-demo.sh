@@ -6,6 +6,7 @@
 # Extra arguments go to the simulated editor (--profile FILE).
 source "$(dirname "$0")/common.sh"
 install_and_build -DBRINKWATCHER_TESTS=OFF
+[ "$(bits32_mode)" != unavailable ] || { echo "the 32-bit session cannot run here" >&2; exit 1; }
 for arch in "${ARCHS[@]}"; do
   pictures=$(tree_of "$arch")/pictures
   rm -rf "$pictures" && mkdir -p "$pictures"
@@ -19,9 +20,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
     "$ROOT/scripts/wine-prefix.sh"
     echo "==== $arch: $BUILD_ROOT/$arch/bin/Brinkwatcher.dll"
-    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --script \
-      --pictures "$(winepath -w "$BUILD_ROOT/$arch/pictures")" "$@" || status=$?
-    wineserver -k || true   # before the display goes away under the desktop process
+    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --script \
+      --pictures "$("$WINE64" winepath -w "$BUILD_ROOT/$arch/pictures")" "$@" || status=$?
+    "$WINESERVER" -k || true   # before the display goes away under the desktop process
     [ $status -eq 0 ] || exit $status
   done' "$ROOT" "$BUILD_ROOT" "$@"
 

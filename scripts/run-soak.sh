@@ -15,19 +15,29 @@ while [ $# -gt 0 ]; do
 done
 [ -z "$only" ] || ARCHS=("$only")
 BUILD_TARGET=brinkwatcher-soak install_and_build -DBRINKWATCHER_TESTS=ON
+BITS32=$(bits32_mode)
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  ROOT=$0 BUILD_ROOT=$1 steps=$2 seed=$3
-  shift 3
+  ROOT=$0 BUILD_ROOT=$1 steps=$2 seed=$3 BITS32=$4
+  shift 4
   status=0
   results=()
   for arch in "$@"; do
+    how=
+    if [ $arch = i686 ] && [ "$BITS32" != native ]; then
+      if [ "$BITS32" = unavailable ]; then
+        results+=("i686: NOT RUN, this machine cannot run 32-bit programs")
+        status=1
+        continue
+      fi
+      how=" (emulated: its rate is not comparable with a native one)"
+    fi
     export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
     "$ROOT/scripts/wine-prefix.sh"
     log=$BUILD_ROOT/$arch/soak.log
-    wine "$BUILD_ROOT/$arch/bin/brinkwatcher-soak.exe" "$steps" --seed "$seed" | tee "$log" ||
-      status=1
-    results+=("$(grep -E "steps/s$|passed, [0-9]+ failed$" "$log" | tail -n 2 | paste -sd ";" -)")
-    wineserver -k || true
+    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-soak.exe" "$steps" \
+      --seed "$seed" | tee "$log" || status=1
+    results+=("$(grep -E "steps/s$|passed, [0-9]+ failed$" "$log" | tail -n 2 | paste -sd ";" -)$how")
+    "$WINESERVER" -k || true
   done
   printf "%s\n" "" "${results[@]}"
-  exit $status' "$ROOT" "$BUILD_ROOT" "$steps" "$seed" "${ARCHS[@]}"
+  exit $status' "$ROOT" "$BUILD_ROOT" "$steps" "$seed" "$BITS32" "${ARCHS[@]}"

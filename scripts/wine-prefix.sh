@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Run inside an X display with WINEPREFIX set. The first start creates the prefix; the Japanese
-# dialog texts need the shell dialog font mapped to an installed Japanese font. Every program
-# runs in one Wine virtual desktop: without a window manager, destroying a visible top-level
-# window otherwise waits about two seconds for one.
+# Run inside an X display with WINEPREFIX set. The first start creates the prefix, a 64-bit one
+# made by the 64-bit loader: a 32-bit prefix would put Wine's own services under emulation on a
+# kernel without 32-bit code. The Japanese dialog texts need the shell dialog font mapped to an
+# installed Japanese font. Every program runs in one Wine virtual desktop: without a window
+# manager, destroying a visible top-level window otherwise waits about two seconds for one. The
+# debugger is switched off in the prefix too, for programs started by hand: a crash ends the
+# program.
 set -euo pipefail
-[ -f "$WINEPREFIX/.brinkwatcher-ready-2" ] && exit 0
-wineboot --init >/dev/null 2>&1 || true
-wineserver -w
+source "$(dirname "$0")/wine-env.sh"
+[ -f "$WINEPREFIX/.brinkwatcher-ready-3" ] && exit 0
+"$WINE64" wineboot --init >/dev/null 2>&1 || true
+"$WINESERVER" -w
+reg() { "$WINE64" reg add "$@" /f >/dev/null 2>&1; }
 key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
 for face in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic"; do
-  wine reg add "$key" /v "$face" /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+  reg "$key" /v "$face" /t REG_SZ /d IPAPGothic
 done
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1280x1024 /f \
-  >/dev/null 2>&1
-wineserver -w
-touch "$WINEPREFIX/.brinkwatcher-ready-2"
+reg 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default
+reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1280x1024
+reg 'HKCU\Software\Wine\DllOverrides' /v winedbg.exe /t REG_SZ /d ""
+"$WINESERVER" -w
+touch "$WINEPREFIX/.brinkwatcher-ready-3"
