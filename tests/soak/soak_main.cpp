@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fault_kind.h"
 #include "tests/support/host_families.h"
 
 namespace {
@@ -37,12 +38,12 @@ const char* const Arch = "i686";
 #endif
 
 LONG WINAPI ReportFault(EXCEPTION_POINTERS* fault) {
-  const DWORD code = fault->ExceptionRecord->ExceptionCode;
+  const std::string kind = testing_support::DescribeFault(fault->ExceptionRecord->ExceptionCode,
+                                                          fault->ExceptionRecord->ExceptionAddress);
   std::printf(
-      "FAILED at step %llu: exception 0x%08lX%s\n  reproduce: scripts/run-soak.sh %llu "
-      "--seed %u --arch %s\n%s: %llu passed, 1 failed\n",
-      static_cast<unsigned long long>(CurrentStep), static_cast<unsigned long>(code),
-      code == EXCEPTION_ILLEGAL_INSTRUCTION ? " (an undefined-behaviour trap)" : "",
+      "FAILED at step %llu: %s\n  reproduce: scripts/run-soak.sh %llu --seed %u --arch %s\n"
+      "%s: %llu passed, 1 failed\n",
+      static_cast<unsigned long long>(CurrentStep), kind.c_str(),
       static_cast<unsigned long long>(CurrentStep), RunSeed, Arch, Arch,
       static_cast<unsigned long long>(CurrentStep > 0 ? CurrentStep - 1 : 0));
   std::fflush(stdout);
