@@ -11,6 +11,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   shift 2
   status=0
   summary=()
+  # One prefix is made, the others are copies of it, the release test'"'"'s among them.
+  WINEPREFIX=$BUILD_ROOT/x86_64/wineprefix "$ROOT/scripts/wine-prefix.sh" \
+    "$BUILD_ROOT/i686/wineprefix" "$BUILD_ROOT/x86_64/release-test-wineprefix"
   for arch in i686 x86_64; do
     if [ $arch = i686 ] && [ "$BITS32" = unavailable ]; then
       echo "i686: not run: this machine cannot run 32-bit programs ($("$ROOT/scripts/probe-32bit.sh"))" >&2
