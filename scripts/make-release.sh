@@ -9,7 +9,11 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 DIST=$(realpath -m "${DIST:-$ROOT/dist}")
-"$ROOT/scripts/install-deps.sh" >&2
+# Once, also when the script runs itself again below.
+if [ -z "${BRINKWATCHER_DEPS_CHECKED:-}" ]; then
+  "$ROOT/scripts/install-deps.sh" >&2
+  export BRINKWATCHER_DEPS_CHECKED=1
+fi
 # The check below needs a display: the whole script runs in a virtual one if there is none.
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
