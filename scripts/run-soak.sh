@@ -36,7 +36,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     log=$BUILD_ROOT/$arch/soak.log
     "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-soak.exe" "$steps" \
       --seed "$seed" | tee "$log" || status=1
-    results+=("$(grep -E "steps/s$|passed, [0-9]+ failed$" "$log" | tail -n 2 | paste -sd ";" -)$how")
+    # The program writes Windows line ends.
+    results+=("$(tr -d "\r" <"$log" | grep -E "steps/s$|passed, [0-9]+ failed$" | tail -n 2 |
+      paste -sd ";" -)$how")
     "$WINESERVER" -k || true
   done
   printf "%s\n" "" "${results[@]}"
