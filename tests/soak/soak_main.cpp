@@ -17,8 +17,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "tests/soak/resource_watch.h"
 #include "tests/support/fault_kind.h"
 #include "tests/support/host_families.h"
 
@@ -91,14 +93,53 @@ BOOL WINAPI HookedInvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   return TRUE;
 }
 
-// Points the module's imports of these USER32 functions at the hooks. Returns how many it found.
+// The plug-in module's live heap blocks, counted at its imports of the C runtime's allocation
+// functions, as the benchmark counts its allocations. Only blocks made through the hooks are
+// tracked: the runtime's start-up allocates before the hooks are in place.
+std::unordered_set<void*> LiveBlocks;
+void* RealMalloc;
+void* RealCalloc;
+void* RealRealloc;
+void* RealFree;
+
+void* __cdecl CountedMalloc(size_t n) {
+  void* block = reinterpret_cast<void*(__cdecl*)(size_t)>(RealMalloc)(n);
+  if (block != nullptr) LiveBlocks.insert(block);
+  return block;
+}
+void* __cdecl CountedCalloc(size_t count, size_t n) {
+  void* block = reinterpret_cast<void*(__cdecl*)(size_t, size_t)>(RealCalloc)(count, n);
+  if (block != nullptr) LiveBlocks.insert(block);
+  return block;
+}
+void* __cdecl CountedRealloc(void* old, size_t n) {
+  const bool tracked = old == nullptr || LiveBlocks.erase(old) != 0;
+  void* block = reinterpret_cast<void*(__cdecl*)(void*, size_t)>(RealRealloc)(old, n);
+  if (block == nullptr && n != 0 && old != nullptr && tracked) LiveBlocks.insert(old);  // kept
+  if (block != nullptr && tracked) LiveBlocks.insert(block);
+  return block;
+}
+void __cdecl CountedFree(void* block) {
+  LiveBlocks.erase(block);
+  reinterpret_cast<void(__cdecl*)(void*)>(RealFree)(block);
+}
+
+// Points the module's imports of these USER32 and C runtime functions at the hooks. Returns how
+// many of the USER32 ones it found.
 int HookImports(HMODULE module) {
   struct Hook {
+    const char* dll;
     const char* name;
     void* to;
-  } const hooks[] = {{"SetTimer", reinterpret_cast<void*>(&HookedSetTimer)},
-                     {"KillTimer", reinterpret_cast<void*>(&HookedKillTimer)},
-                     {"InvalidateRect", reinterpret_cast<void*>(&HookedInvalidateRect)}};
+    void** real;
+  } const hooks[] = {
+      {"user32.dll", "SetTimer", reinterpret_cast<void*>(&HookedSetTimer), nullptr},
+      {"user32.dll", "KillTimer", reinterpret_cast<void*>(&HookedKillTimer), nullptr},
+      {"user32.dll", "InvalidateRect", reinterpret_cast<void*>(&HookedInvalidateRect), nullptr},
+      {"msvcrt.dll", "malloc", reinterpret_cast<void*>(&CountedMalloc), &RealMalloc},
+      {"msvcrt.dll", "calloc", reinterpret_cast<void*>(&CountedCalloc), &RealCalloc},
+      {"msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountedRealloc), &RealRealloc},
+      {"msvcrt.dll", "free", reinterpret_cast<void*>(&CountedFree), &RealFree}};
   auto* base = reinterpret_cast<BYTE*>(module);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -107,7 +148,7 @@ int HookImports(HMODULE module) {
   int found = 0;
   for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
        imports.VirtualAddress != 0 && d->Name != 0; ++d) {
-    if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
+    const char* dll = reinterpret_cast<const char*>(base + d->Name);
     const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
     for (; d->OriginalFirstThunk != 0 && names->u1.AddressOfData != 0; ++names, ++slots) {
@@ -115,12 +156,13 @@ int HookImports(HMODULE module) {
       const char* name = reinterpret_cast<const char*>(
           reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
       for (const Hook& hook : hooks) {
-        if (std::strcmp(name, hook.name) != 0) continue;
+        if (_stricmp(dll, hook.dll) != 0 || std::strcmp(name, hook.name) != 0) continue;
+        if (hook.real != nullptr) *hook.real = reinterpret_cast<void*>(slots->u1.Function);
         DWORD protect = 0;
         VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protect);
         slots->u1.Function = reinterpret_cast<ULONG_PTR>(hook.to);
         VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protect, &protect);
-        ++found;
+        if (hook.real == nullptr) ++found;
       }
     }
   }
@@ -158,9 +200,19 @@ class Soak {
     if (!Load()) return Fail(0, "cannot load the DLL or find its imports");
     const ULONGLONG start = GetTickCount64();
     ULONGLONG lastReport = start;
+    ULONGLONG stretchStart = start;
     for (uint64_t step = 1; step <= steps; ++step) {
       CurrentStep = step;
       if (!Play(step)) return step;
+      if (step % SampleEvery == 0) {
+        samples_.push_back(
+            soak::SampleResources(step, Timers.size(), static_cast<int64_t>(LiveBlocks.size())));
+      }
+      if (step % RateStretch == 0) {
+        const ULONGLONG now = GetTickCount64();
+        stretchMs_.push_back(now - stretchStart);
+        stretchStart = now;
+      }
       if (step % 1024 == 0 && GetTickCount64() - lastReport >= 2000) {
         lastReport = GetTickCount64();
         const double seconds = static_cast<double>(lastReport - start) / 1000.0;
@@ -175,6 +227,13 @@ class Soak {
   }
 
   const std::string& failure() const { return failure_; }
+  const std::vector<soak::ResourceSample>& samples() const { return samples_; }
+  // Milliseconds taken by each stretch of RateStretch steps, in order.
+  const std::vector<ULONGLONG>& stretchMs() const { return stretchMs_; }
+
+  static constexpr uint64_t SampleEvery = 10000;
+  static constexpr uint64_t WarmUp = 10000;
+  static constexpr uint64_t RateStretch = 100000;
 
   // How often each outcome came up, so that a run shows it tried them all.
   struct Tally {
@@ -410,6 +469,8 @@ class Soak {
   Model model_;
   Tally tally_;
   std::string failure_;
+  std::vector<soak::ResourceSample> samples_;
+  std::vector<ULONGLONG> stretchMs_;
 };
 
 std::string Narrow(const std::wstring& text) {
@@ -459,6 +520,31 @@ int wmain(int argc, wchar_t** argv) {
       static_cast<unsigned long long>(t.timersArmed), static_cast<unsigned long long>(t.repaints),
       static_cast<unsigned long long>(t.quietExpiries), static_cast<unsigned long long>(t.reloads),
       static_cast<unsigned long long>(t.newViews), static_cast<unsigned long long>(t.dllReloads));
+  std::vector<std::string> grown;
+  const auto table = soak::ResourceTable(soak.samples(), Soak::WarmUp, grown);
+  if (!table.empty()) {
+    std::printf("What stays behind, sampled every %llu steps after %llu of warm-up:\n",
+                static_cast<unsigned long long>(Soak::SampleEvery),
+                static_cast<unsigned long long>(Soak::WarmUp));
+    for (const auto& line : table) std::printf("%s\n", line.c_str());
+  }
+  const auto& stretches = soak.stretchMs();
+  if (stretches.size() >= 2) {
+    const auto rate = [](ULONGLONG ms) {
+      return static_cast<double>(Soak::RateStretch) * 1000.0 / static_cast<double>(ms ? ms : 1);
+    };
+    std::printf("%s: %.0f steps/s over the first %llu steps, %.0f over the last\n", arch,
+                rate(stretches.front()), static_cast<unsigned long long>(Soak::RateStretch),
+                rate(stretches.back()));
+  }
+  if (!grown.empty()) {
+    for (const auto& what : grown) std::printf("FAILED: %s\n", what.c_str());
+    std::printf(
+        "  reproduce: scripts/run-soak.sh %llu --seed %u --arch %s\n%s: %llu passed, 1 failed\n",
+        static_cast<unsigned long long>(steps), seed, arch, arch,
+        static_cast<unsigned long long>(steps - 1));
+    return 1;
+  }
   std::printf("%s: %llu steps in %.1f s, %.0f steps/s\n", arch,
               static_cast<unsigned long long>(steps), seconds,
               static_cast<double>(steps) / (seconds > 0 ? seconds : 1));

@@ -1,0 +1,133 @@
+#include "tests/soak/resource_watch.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace soak {
+
+namespace {
+
+// The process's kernel handles from the system's handle list, where GetProcessHandleCount
+// answers 0 (Wine).
+DWORD HandlesInSystemList() {
+  struct Entry {
+    ULONG process;
+    BYTE type, flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+  };
+  using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  static std::vector<unsigned char> buffer(1 << 20);
+  ULONG length = 0;
+  constexpr int SystemHandleInformation = 16;
+  if (query == nullptr || query(SystemHandleInformation, buffer.data(),
+                                static_cast<ULONG>(buffer.size()), &length) != 0) {
+    return 0;
+  }
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+  const DWORD self = GetCurrentProcessId();
+  DWORD mine = 0;
+  for (ULONG i = 0; i < count; ++i) mine += entries[i].process == self ? 1 : 0;
+  return mine;
+}
+
+// The process's windows, top-level and children, where GetGuiResources answers 0 (Wine).
+DWORD WindowsOfProcess() {
+  struct Tally {
+    DWORD process, windows;
+  } tally{GetCurrentProcessId(), 0};
+  EnumWindows(
+      [](HWND top, LPARAM data) -> BOOL {
+        auto* t = reinterpret_cast<Tally*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(top, &owner);
+        if (owner != t->process) return TRUE;
+        ++t->windows;
+        EnumChildWindows(
+            top,
+            [](HWND, LPARAM d) -> BOOL { return ++reinterpret_cast<Tally*>(d)->windows, TRUE; },
+            data);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&tally));
+  return tally.windows;
+}
+
+}  // namespace
+
+ResourceSample SampleResources(uint64_t step, uint64_t timers, int64_t liveBlocks) {
+  ResourceSample s;
+  s.step = step;
+  const HANDLE self = GetCurrentProcess();
+  s.userObjects = GetGuiResources(self, GR_USEROBJECTS);
+  if (s.userObjects == 0) s.userObjects = WindowsOfProcess();
+  s.gdiObjects = GetGuiResources(self, GR_GDIOBJECTS);
+  GetProcessHandleCount(self, &s.handles);
+  if (s.handles == 0) s.handles = HandlesInSystemList();
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                           sizeof memory)) {
+    // Wine leaves PrivateUsage at 0; PagefileUsage is the same count on Windows.
+    s.privateBytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
+  }
+  s.timers = timers;
+  s.liveBlocks = liveBlocks;
+  return s;
+}
+
+std::vector<std::string> ResourceTable(const std::vector<ResourceSample>& samples, uint64_t warmUp,
+                                       std::vector<std::string>& grown) {
+  struct Count {
+    const char* name;
+    int64_t (*of)(const ResourceSample&);
+    int64_t margin;  // what a count may wander by without a leak: caches, lazily made objects
+  };
+  static const Count counts[] = {
+      {"USER objects (windows)", [](const ResourceSample& s) { return int64_t{s.userObjects}; },
+       16},
+      {"GDI objects (0: unknown)", [](const ResourceSample& s) { return int64_t{s.gdiObjects}; },
+       16},
+      {"kernel handles", [](const ResourceSample& s) { return int64_t{s.handles}; }, 32},
+      {"private bytes",
+       [](const ResourceSample& s) { return static_cast<int64_t>(s.privateBytes); }, 4 << 20},
+      {"plug-in timers", [](const ResourceSample& s) { return static_cast<int64_t>(s.timers); }, 1},
+      {"plug-in heap blocks", [](const ResourceSample& s) { return s.liveBlocks; }, 8},
+  };
+  std::vector<std::string> lines;
+  grown.clear();
+  auto first = std::find_if(samples.begin(), samples.end(),
+                            [&](const ResourceSample& s) { return s.step >= warmUp; });
+  if (first == samples.end()) return lines;
+  char line[160];
+  std::snprintf(line, sizeof line, "  %-22s %14s %14s %14s %12s", "count (every sample)", "first",
+                "last", "highest", "may grow by");
+  lines.push_back(line);
+  for (const Count& count : counts) {
+    const int64_t start = count.of(*first);
+    const int64_t last = count.of(samples.back());
+    int64_t highest = start;
+    for (auto s = first; s != samples.end(); ++s) highest = std::max(highest, count.of(*s));
+    const bool grew = highest - start > count.margin;
+    std::snprintf(line, sizeof line, "  %-22s %14lld %14lld %14lld %12lld%s", count.name,
+                  static_cast<long long>(start), static_cast<long long>(last),
+                  static_cast<long long>(highest), static_cast<long long>(count.margin),
+                  grew ? "  GREW" : "");
+    lines.push_back(line);
+    if (grew) {
+      std::snprintf(line, sizeof line, "%s grew from %lld to %lld (highest %lld)", count.name,
+                    static_cast<long long>(start), static_cast<long long>(last),
+                    static_cast<long long>(highest));
+      grown.push_back(line);
+    }
+  }
+  return lines;
+}
+
+}  // namespace soak
