@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The soak: seeded random steps against the checking build of the plug-in (undefined behaviour
-# traps, stack protector) in the simulated editor, on each architecture.
+# traps, stack protector) in the simulated editor, on each architecture, then the same steps
+# without the plug-in as a control, to tell what the plug-in keeps from what the host keeps.
 #   scripts/run-soak.sh [STEPS] [--seed S] [--arch i686|x86_64]
 # STEPS defaults to 1000000 per architecture, the seed to 1. A failure prints the command line
 # that reproduces it.
@@ -39,6 +40,15 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     # The program writes Windows line ends.
     results+=("$(tr -d "\r" <"$log" | grep -E "steps/s$|passed, [0-9]+ failed$" | tail -n 2 |
       paste -sd ";" -)$how")
+    # The control: the same steps without the plug-in. A count that grows here too is the
+    # host'"'"'s or Wine'"'"'s, not the plug-in'"'"'s.
+    echo "---- $arch control run: the same steps without the plug-in"
+    control=$BUILD_ROOT/$arch/soak-control.log
+    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-soak.exe" "$steps" \
+      --seed "$seed" --control | tee "$control" | tr -d "\r" | grep -v " steps, [0-9]* steps/s$" ||
+      status=1
+    results+=("$arch control: $(tr -d "\r" <"$control" | grep -E "steps/s$|over the last$" |
+      sed "s/^$arch: //" | paste -sd ";" -)")
     "$WINESERVER" -k || true
   done
   printf "%s\n" "" "${results[@]}"

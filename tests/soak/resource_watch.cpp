@@ -38,24 +38,29 @@ DWORD HandlesInSystemList() {
 }
 
 // The process's windows, top-level and children, where GetGuiResources answers 0 (Wine).
+struct WindowTally {
+  DWORD process;
+  DWORD windows;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM data) {
+  ++reinterpret_cast<WindowTally*>(data)->windows;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND top, LPARAM data) {
+  auto* tally = reinterpret_cast<WindowTally*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(top, &owner);
+  if (owner != tally->process) return TRUE;
+  ++tally->windows;
+  EnumChildWindows(top, CountChild, data);
+  return TRUE;
+}
+
 DWORD WindowsOfProcess() {
-  struct Tally {
-    DWORD process, windows;
-  } tally{GetCurrentProcessId(), 0};
-  EnumWindows(
-      [](HWND top, LPARAM data) -> BOOL {
-        auto* t = reinterpret_cast<Tally*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(top, &owner);
-        if (owner != t->process) return TRUE;
-        ++t->windows;
-        EnumChildWindows(
-            top,
-            [](HWND, LPARAM d) -> BOOL { return ++reinterpret_cast<Tally*>(d)->windows, TRUE; },
-            data);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&tally));
+  WindowTally tally{GetCurrentProcessId(), 0};
+  EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&tally));
   return tally.windows;
 }
 

@@ -4,7 +4,7 @@
 // unloaded and loaded again while its timer is armed. After every step it checks what must
 // always hold, against a model of the redraw state.
 //
-//   brinkwatcher-soak.exe [STEPS] [--seed S] [--dll PATH]
+//   brinkwatcher-soak.exe [STEPS] [--seed S] [--dll PATH] [--control]
 //
 // The plug-in's thread timers and repaints go through hooks at its import table: a timer is only
 // recorded, and expires when a step says so, so a million steps need no waiting. The default DLL
@@ -193,7 +193,10 @@ enum class Step {
 
 class Soak {
  public:
-  Soak(std::wstring dll, uint32_t seed) : dll_(std::move(dll)), random_(seed) {}
+  // With `control`, the same seeded steps without the plug-in: no DLL is loaded, and each caret
+  // move makes the host calls of a move itself. What grows then is the host's or Wine's.
+  Soak(std::wstring dll, uint32_t seed, bool control)
+      : dll_(std::move(dll)), random_(seed), control_(control) {}
 
   // Runs `steps` steps; returns the number of the first failing one, or 0.
   uint64_t Run(uint64_t steps) {
@@ -244,6 +247,10 @@ class Soak {
 
  private:
   bool Load() {
+    if (control_) {
+      NewEditor();
+      return true;
+    }
     module_ = LoadLibraryW(dll_.c_str());
     if (module_ == nullptr || HookImports(module_) != 3) return false;
     NewEditor();
@@ -264,7 +271,7 @@ class Soak {
     model_.armedViewAlive = false;
     editor_ = std::make_unique<sim::Editor>(options);
     StoreSettings(2, 2, 0, 50);
-    editor_->LoadPlugin(dll_);
+    if (!control_) editor_->LoadPlugin(dll_);
   }
 
   void StoreSettings(uint32_t up, uint32_t down, uint32_t mouseCancel, uint32_t delay) {
@@ -378,6 +385,13 @@ class Soak {
     testing_support::PlaceCase(*editor_, c);
     editor_->SetOverride(testing_support::HostileAnswers(*editor_, c));
     editor_->ClearCalls();
+    if (control_) {
+      // The queries of a move inside the page, the plug-in's most common kind.
+      QueryCaretPos(editor_->view());
+      QueryPageSize(editor_->view());
+      QueryScrollPos(editor_->view());
+      QueryHiddenLines(editor_->view());
+    }
     editor_->SendEvents(events);
     editor_->SetOverride(nullptr);
 
@@ -457,13 +471,16 @@ class Soak {
     });
     editor_->SendEvents(EventReloadSettings);
     editor_->SetOverride(nullptr);
-    if (read != 4) return Fail(step, "a reload read " + std::to_string(read) + " values, not 4");
+    if (read != 4 && !control_) {
+      return Fail(step, "a reload read " + std::to_string(read) + " values, not 4");
+    }
     ++tally_.reloads;
     return true;
   }
 
   std::wstring dll_;
   Random random_;
+  bool control_ = false;
   HMODULE module_ = nullptr;
   std::unique_ptr<sim::Editor> editor_;
   Model model_;
@@ -484,11 +501,14 @@ std::string Narrow(const std::wstring& text) {
 int wmain(int argc, wchar_t** argv) {
   uint64_t steps = 1000000;
   uint32_t seed = 1;
+  bool control = false;
   std::wstring dll = sim::ProgramDirectory() + L"checked\\Brinkwatcher.dll";
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"--seed" && i + 1 < argc) {
       seed = static_cast<uint32_t>(wcstoul(argv[++i], nullptr, 10));
+    } else if (arg == L"--control") {
+      control = true;
     } else if (arg == L"--dll" && i + 1 < argc) {
       dll = argv[++i];
     } else {
@@ -499,10 +519,10 @@ int wmain(int argc, wchar_t** argv) {
   RunSeed = seed;
   SetUnhandledExceptionFilter(ReportFault);
   std::printf("soak %s: %llu steps, seed %u, %s\n", arch, static_cast<unsigned long long>(steps),
-              seed, Narrow(dll).c_str());
+              seed, control ? "control run: no plug-in" : Narrow(dll).c_str());
   std::fflush(stdout);
   const ULONGLONG start = GetTickCount64();
-  Soak soak(dll, seed);
+  Soak soak(dll, seed, control);
   const uint64_t failed = soak.Run(steps);
   const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
   if (failed != 0 || !soak.failure().empty()) {
