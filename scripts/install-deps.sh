@@ -50,8 +50,11 @@ install() {  # install PACKAGE...
   if [ $updated = 0 ]; then
     echo "updating the package lists (log: ${LOG#"$PWD"/})…"
     # A mirror in mid-sync can miss one list; what was fetched is still used.
+    local before
+    before=$(wc -l <"$LOG")
     if ! apt-get -o Acquire::Retries=3 update >>"$LOG" 2>&1; then
-      grep -q "Some index files failed to download" "$LOG" || step "updating the package lists" false
+      tail -n +$((before + 1)) "$LOG" | grep -q "Some index files failed to download" ||
+        step "updating the package lists" false
       echo "  some package lists could not be fetched; going on with the others"
       lists_complete=0
     fi
@@ -83,7 +86,6 @@ fi
 
 # ---- 32-bit programs
 segment=$("$ROOT/scripts/probe-32bit.sh" --kernel)
-entry_enabled() { [ "$(head -n 1 "$BINFMT/$ENTRY" 2>/dev/null)" = enabled ]; }
 if [ "$segment" = absent ] || [ "${BRINKWATCHER_EMULATE_32BIT:-0}" = 1 ]; then
   mapfile -t need < <(missing "${emulation_packages[@]}")
   [ ${#need[@]} -eq 0 ] || install "${need[@]}"
@@ -99,7 +101,7 @@ if [ "$segment" = absent ] || [ "${BRINKWATCHER_EMULATE_32BIT:-0}" = 1 ]; then
     rule+=':\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
     rule+=":$EMULATOR:F"
     step "registering qemu-i386 for 32-bit programs" sh -c "printf '%s' '$rule' >$BINFMT/register"
-  elif ! entry_enabled; then
+  elif [ "$(head -n 1 "$BINFMT/$ENTRY")" != enabled ]; then
     step "enabling the qemu-i386 entry" sh -c "echo 1 >$BINFMT/$ENTRY"
   fi
 elif [ -e "$BINFMT/$ENTRY" ]; then
