@@ -10,7 +10,7 @@ OUT=$(realpath -m "${OUT:-$ROOT/docs/properties-dialog.png}")
 # A prefix of its own: a test run in the same tree cannot draw into this desktop or close it.
 export WINEPREFIX=$BUILD/wineprefix-shot
 
-"$ROOT/scripts/install-deps.sh"
+[ -n "${BRINKWATCHER_DEPS_CHECKED:-}" ] || "$ROOT/scripts/install-deps.sh"
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DBRINKWATCHER_TESTS=OFF >/dev/null

@@ -18,6 +18,7 @@ tree_of() { echo "$BUILD_ROOT/$1"; }
 # Builds every architecture's tree (only BUILD_TARGET when set); extra arguments go to CMake.
 install_and_build() {
   "$ROOT/scripts/install-deps.sh"
+  export BRINKWATCHER_DEPS_CHECKED=1  # the scripts this one calls need not check again
   local arch
   for arch in "${ARCHS[@]}"; do
     local tree
