@@ -26,7 +26,7 @@ install_and_build() {
     echo "building $arch in ${tree#"$ROOT"/}"
     cmake -S "$ROOT" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
       -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    cmake --build "$tree" ${BUILD_TARGET:+--target "$BUILD_TARGET"} -j"$(nproc)" \
+    cmake --build "$tree" ${BUILD_TARGET:+--target $BUILD_TARGET} -j"$(nproc)" \
       >"$tree/build.log" 2>&1 || {
       tail -n 40 "$tree/build.log" >&2
       exit 1

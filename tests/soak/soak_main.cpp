@@ -4,7 +4,11 @@
 // unloaded and loaded again while its timer is armed. After every step it checks what must
 // always hold, against a model of the redraw state.
 //
-//   brinkwatcher-soak.exe [STEPS] [--seed S] [--dll PATH] [--control]
+//   brinkwatcher-soak.exe [STEPS] [--seed S] [--dll PATH] [--control] [--samples FILE]
+//   brinkwatcher-soak.exe --dialog ROUNDS [--dll PATH] [--samples FILE]
+//
+// --samples writes what stays behind, one line per sample, for a picture of the run. --dialog
+// opens and closes the properties dialog instead, confirming, cancelling and refusing in turn.
 //
 // The plug-in's thread timers and repaints go through hooks at its import table: a timer is only
 // recorded, and expires when a step says so, so a million steps need no waiting. The default DLL
@@ -20,6 +24,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "tests/soak/dialog_rounds.h"
 #include "tests/soak/resource_watch.h"
 #include "tests/support/fault_kind.h"
 #include "tests/support/host_families.h"
@@ -62,9 +67,11 @@ struct Timer {
 
 std::vector<Timer> Timers;  // live window-less timers of this (the only) thread
 UINT_PTR NextTimerId = 1;
-std::vector<HWND> Repaints;  // windows invalidated whole, background kept
-int BadRepaints = 0;         // invalidations of another kind
-int WindowTimers = 0;        // timers asked for a window, which the plug-in never does
+// Counted, not kept: a list of every repaint would itself grow over a long run.
+uint64_t Repaints = 0;         // invalidations of a whole window, background kept
+HWND LastRepainted = nullptr;  // the window of the last of them
+int BadRepaints = 0;           // invalidations of another kind
+int WindowTimers = 0;          // timers asked for a window, which the plug-in never does
 
 UINT_PTR WINAPI HookedSetTimer(HWND window, UINT_PTR, UINT period, TIMERPROC proc) {
   if (window != nullptr) {
@@ -86,7 +93,8 @@ BOOL WINAPI HookedKillTimer(HWND window, UINT_PTR id) {
 
 BOOL WINAPI HookedInvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   if (rect == nullptr && !erase) {
-    Repaints.push_back(window);
+    ++Repaints;
+    LastRepainted = window;
   } else {
     ++BadRepaints;
   }
@@ -207,6 +215,7 @@ class Soak {
     for (uint64_t step = 1; step <= steps; ++step) {
       CurrentStep = step;
       if (!Play(step)) return step;
+      DrainMessages();
       if (step % SampleEvery == 0) {
         samples_.push_back(
             soak::SampleResources(step, Timers.size(), static_cast<int64_t>(LiveBlocks.size())));
@@ -282,6 +291,17 @@ class Soak {
     store[{HostPluginProfileKey, L"Brinkwatcher", L"redrawDelay"}] = delay;
   }
 
+  // What an editor's message loop does between two events. Without it, what the window system
+  // queues for the thread (Wine's notes of created and destroyed windows among them) piles up,
+  // and every later call that looks at the queue, GetAsyncKeyState included, gets slower.
+  static void DrainMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+
   bool Fail(uint64_t step, const std::string& what) {
     std::ostringstream out;
     out << "step " << step << ": " << what;
@@ -304,7 +324,7 @@ class Soak {
 
   bool Play(uint64_t step) {
     const Step kind = Pick();
-    const size_t repaintsBefore = Repaints.size();
+    const uint64_t repaintsBefore = Repaints;
     bool ok = true;
     switch (kind) {
       case Step::CaretMove:
@@ -344,7 +364,7 @@ class Soak {
         break;
     }
     if (!ok) return false;
-    if (Repaints.size() != repaintsBefore) return Fail(step, "a repaint without a timer's expiry");
+    if (Repaints != repaintsBefore) return Fail(step, "a repaint without a timer's expiry");
     return CheckTimers(step);
   }
 
@@ -428,11 +448,11 @@ class Soak {
   bool Expire(uint64_t step) {
     if (Timers.empty()) return CheckTimers(step);
     const Timer timer = Timers[0];
-    const size_t before = Repaints.size();
+    const uint64_t before = Repaints;
     timer.proc(nullptr, WM_TIMER, timer.id, GetTickCount());
     const bool expected = !model_.pending && model_.armedViewAlive;
     model_.armed = false;
-    const size_t repaints = Repaints.size() - before;
+    const uint64_t repaints = Repaints - before;
     ++(repaints != 0 ? tally_.repaints : tally_.quietExpiries);
     if (repaints != (expected ? 1u : 0u)) {
       return Fail(step, std::to_string(repaints) + " repaints at the expiry, " +
@@ -440,7 +460,7 @@ class Soak {
                             (model_.pending ? " (a later jump is pending)" : "") +
                             (model_.armedViewAlive ? "" : " (the view is gone)"));
     }
-    if (repaints == 1 && Repaints.back() != model_.armedView) {
+    if (repaints == 1 && LastRepainted != model_.armedView) {
       return Fail(step, "the repaint went to another window");
     }
     return CheckTimers(step);
@@ -496,12 +516,97 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+// One line per sample: step, windows, GDI objects, handles, private bytes, timers, heap blocks.
+bool WriteSamples(const std::wstring& path, const std::vector<soak::ResourceSample>& samples) {
+  FILE* out = _wfopen(path.c_str(), L"w");
+  if (out == nullptr) return false;
+  std::fprintf(out, "step windows gdi handles private_bytes timers heap_blocks\n");
+  for (const auto& s : samples) {
+    std::fprintf(out, "%llu %lu %lu %lu %llu %llu %lld\n", static_cast<unsigned long long>(s.step),
+                 static_cast<unsigned long>(s.userObjects),
+                 static_cast<unsigned long>(s.gdiObjects), static_cast<unsigned long>(s.handles),
+                 static_cast<unsigned long long>(s.privateBytes),
+                 static_cast<unsigned long long>(s.timers), static_cast<long long>(s.liveBlocks));
+  }
+  return std::fclose(out) == 0;
+}
+
+// The properties dialog, `rounds` times in one editor. The counts are sampled before the first
+// opening and every 1000 rounds; none may grow beyond its margin over the run.
+int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& samplesPath) {
+  const char* const arch = Arch;
+  std::printf("dialog %s: %llu openings, %s\n", arch, static_cast<unsigned long long>(rounds),
+              Narrow(dll).c_str());
+  std::fflush(stdout);
+  HMODULE module = LoadLibraryW(dll.c_str());
+  if (module == nullptr || HookImports(module) != 3) {
+    std::printf("FAILED: cannot load the DLL or find its imports\n");
+    return 1;
+  }
+  const ULONGLONG start = GetTickCount64();
+  std::vector<soak::ResourceSample> samples;
+  std::string failure;
+  soak::DialogRoundsResult result;
+  {
+    sim::EditorOptions options;
+    options.visible = false;
+    sim::Editor editor(options);
+    if (!editor.LoadPlugin(dll)) {
+      std::printf("FAILED: the editor cannot load the DLL\n");
+      return 1;
+    }
+    const auto sample = [&](uint64_t round) {
+      samples.push_back(
+          soak::SampleResources(round, Timers.size(), static_cast<int64_t>(LiveBlocks.size())));
+    };
+    sample(0);
+    result = soak::PlayDialogRounds(
+        editor.plugin().PlugInProc, editor.view(), rounds, [&](uint64_t round) {
+          // Every OK saves the delay the round entered.
+          const auto stored =
+              editor.profile().find({HostPluginProfileKey, L"Brinkwatcher", L"redrawDelay"});
+          if (round % 3 == 0 &&
+              (stored == editor.profile().end() || stored->second != 10 + round % 990)) {
+            failure = "OK did not save the delay entered";
+            return false;
+          }
+          if (round % 1000 == 0 || round == rounds) sample(round);
+          return true;
+        });
+  }
+  FreeLibrary(module);
+  if (failure.empty() && result.failure != nullptr) failure = result.failure;
+  if (!samplesPath.empty() && !WriteSamples(samplesPath, samples)) {
+    failure = "cannot write the samples";
+  }
+  const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+  std::printf("  %llu confirmed, %llu cancelled, %llu non-numbers refused and then cancelled\n",
+              static_cast<unsigned long long>(result.confirmed),
+              static_cast<unsigned long long>(result.cancelled),
+              static_cast<unsigned long long>(result.refused));
+  std::vector<std::string> grown;
+  const auto table = soak::ResourceTable(samples, 0, grown);
+  std::printf("What stays behind, before the first opening and every 1000 after:\n");
+  for (const auto& line : table) std::printf("%s\n", line.c_str());
+  for (const auto& what : grown) failure += (failure.empty() ? "" : "; ") + what;
+  if (!failure.empty()) {
+    std::printf("FAILED after %llu openings: %s\n%s: dialog failed\n",
+                static_cast<unsigned long long>(result.rounds), failure.c_str(), arch);
+    return 1;
+  }
+  std::printf("%s: %llu openings in %.1f s, nothing grew\n", arch,
+              static_cast<unsigned long long>(result.rounds), seconds);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   uint64_t steps = 1000000;
   uint32_t seed = 1;
   bool control = false;
+  uint64_t dialogRounds = 0;
+  std::wstring samplesPath;
   std::wstring dll = sim::ProgramDirectory() + L"checked\\Brinkwatcher.dll";
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
@@ -509,6 +614,10 @@ int wmain(int argc, wchar_t** argv) {
       seed = static_cast<uint32_t>(wcstoul(argv[++i], nullptr, 10));
     } else if (arg == L"--control") {
       control = true;
+    } else if (arg == L"--dialog" && i + 1 < argc) {
+      dialogRounds = wcstoull(argv[++i], nullptr, 10);
+    } else if (arg == L"--samples" && i + 1 < argc) {
+      samplesPath = argv[++i];
     } else if (arg == L"--dll" && i + 1 < argc) {
       dll = argv[++i];
     } else {
@@ -518,6 +627,7 @@ int wmain(int argc, wchar_t** argv) {
   const char* const arch = Arch;
   RunSeed = seed;
   SetUnhandledExceptionFilter(ReportFault);
+  if (dialogRounds != 0) return RunDialogSoak(dll, dialogRounds, samplesPath);
   std::printf("soak %s: %llu steps, seed %u, %s\n", arch, static_cast<unsigned long long>(steps),
               seed, control ? "control run: no plug-in" : Narrow(dll).c_str());
   std::fflush(stdout);
@@ -547,6 +657,11 @@ int wmain(int argc, wchar_t** argv) {
                 static_cast<unsigned long long>(Soak::SampleEvery),
                 static_cast<unsigned long long>(Soak::WarmUp));
     for (const auto& line : table) std::printf("%s\n", line.c_str());
+  }
+  if (!samplesPath.empty() && !WriteSamples(samplesPath, soak.samples())) {
+    std::printf("FAILED: cannot write %s\n%s: samples not written\n", Narrow(samplesPath).c_str(),
+                arch);
+    return 1;
   }
   const auto& stretches = soak.stretchMs();
   if (stretches.size() >= 2) {

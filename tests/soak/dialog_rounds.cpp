@@ -1,0 +1,124 @@
+#include "tests/soak/dialog_rounds.h"
+
+#include "host/plugin_interface.h"
+#include "res/resource_ids.h"
+
+namespace soak {
+
+namespace {
+
+enum class Round { Confirm, Cancel, RefuseThenCancel };
+
+// What the round in play has done so far. The work is done when the dialog's modal loop runs out
+// of messages and tells its owner so (WM_ENTERIDLE): by then the dialog is fully shown, and
+// whatever is posted next is handled by that loop, as a person's click would be. The message box
+// that refuses a non-number sends no such message; it is answered as it is made, by a click
+// posted for its own loop to take.
+struct Play {
+  Round round = Round::Confirm;
+  HWND dialog = nullptr;  // the properties dialog of this round
+  int stage = 0;          // 0: nothing done; 1: OK posted at a non-number; 2: box answered
+  bool boxSeen = false;
+  uint64_t number = 0;
+};
+
+Play current;
+
+void Post(HWND window, int id) {
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+void OnIdle(HWND modal) {
+  if (current.dialog == nullptr && GetDlgItem(modal, IDC_DELAY) != nullptr) current.dialog = modal;
+  if (modal != current.dialog) return;
+  switch (current.round) {
+    case Round::Confirm:
+      if (current.stage != 0) return;
+      current.stage = 1;
+      // A new delay and line counts each time, so that every OK has something to save.
+      SetDlgItemInt(modal, IDC_DELAY, static_cast<UINT>(10 + current.number % 990), FALSE);
+      SendDlgItemMessageW(modal, IDC_UP_LINES, CB_SETCURSEL, current.number % 21, 0);
+      Post(modal, IDOK);
+      return;
+    case Round::Cancel:
+      if (current.stage != 0) return;
+      current.stage = 1;
+      Post(modal, IDCANCEL);
+      return;
+    case Round::RefuseThenCancel:
+      if (current.stage == 0) {
+        current.stage = 1;
+        SetDlgItemTextW(modal, IDC_DELAY, L"x");
+        Post(modal, IDOK);
+      } else if (current.stage == 2) {
+        current.stage = 3;
+        Post(modal, IDCANCEL);
+      }
+      return;
+  }
+}
+
+LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && current.dialog != nullptr && current.stage == 1) {
+    const auto* made = reinterpret_cast<const CBT_CREATEWNDW*>(lParam)->lpcs;
+    // A top-level window owned by the dialog: the box refusing the non-number. Its only button
+    // is OK.
+    if ((made->style & WS_CHILD) == 0 && made->hwndParent == current.dialog) {
+      current.boxSeen = true;
+      current.stage = 2;
+      PostMessageW(reinterpret_cast<HWND>(wParam), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchIdle(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == WM_ENTERIDLE && sent->wParam == MSGF_DIALOGBOX) {
+    OnIdle(reinterpret_cast<HWND>(sent->lParam));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+DialogRoundsResult PlayDialogRounds(LRESULT(WINAPI* plugInProc)(HWND, UINT, WPARAM, LPARAM),
+                                    HWND view, uint64_t rounds,
+                                    const std::function<bool(uint64_t round)>& after) {
+  DialogRoundsResult result;
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchIdle, nullptr, GetCurrentThreadId());
+  HHOOK creation = SetWindowsHookExW(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
+  if (hook == nullptr || creation == nullptr) {
+    result.failure = "cannot watch the dialog's modal loop";
+    return result;
+  }
+  for (uint64_t round = 1; round <= rounds; ++round) {
+    current = {};
+    current.round = static_cast<Round>(round % 3);
+    current.number = round;
+    // PlugInProc answers 1 once the dialog has run, whichever button closed it.
+    if (plugInProc(view, QueryShowProperties, 0, 0) != 1 || current.dialog == nullptr) {
+      result.failure = "the dialog did not open";
+      break;
+    }
+    if (IsWindow(current.dialog)) {
+      result.failure = "the dialog is still there after it closed";
+      break;
+    }
+    if (current.round == Round::RefuseThenCancel && !current.boxSeen) {
+      result.failure = "a non-number was not refused";
+      break;
+    }
+    ++(current.round == Round::Confirm  ? result.confirmed
+       : current.round == Round::Cancel ? result.cancelled
+                                        : result.refused);
+    ++result.rounds;
+    if (!after(round)) break;
+  }
+  UnhookWindowsHookEx(creation);
+  UnhookWindowsHookEx(hook);
+  return result;
+}
+
+}  // namespace soak
