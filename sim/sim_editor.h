@@ -1,5 +1,5 @@
 #pragma once
-// A simulated EmEditor: a frame window with a child view window in a real message loop. It loads
+// A simulated EmEditor: a frame window with a view window in a real message loop. It loads
 // the plug-in DLL as the editor does, answers the host messages from a small document model and
 // a profile store, records every host message it receives, and sends the editor's events.
 
@@ -37,6 +37,7 @@ struct HostCall {
   std::wstring valueName;  // profile messages
   uint32_t value;          // profile value written, or answered on a read
   LRESULT result;
+  bool misdirected = false;  // a profile message that reached a window other than the frame
 };
 
 // A profile store keyed by (key selector, section, value name), holding 4-byte values.
@@ -76,6 +77,11 @@ struct EditorOptions {
   // area and the status text while the button is hovered. Off by default, so that tests keep
   // the plain window.
   bool pluginUi = false;
+  // Where the view sits, as in editors with tabs or split panes: `containers` windows below the
+  // frame, each answering no host message; or, with `parentlessView`, with no parent at all: the
+  // view is then its own frame (and has no status strip or plug-in menu).
+  int containers = 0;
+  bool parentlessView = false;
 };
 
 // Command ids of the "Plug-ins" menu.
@@ -94,9 +100,14 @@ class Editor {
 
   HWND frame() const { return frame_; }
   HWND view() const { return view_; }
+  // The windows between the frame and the view, outermost first.
+  const std::vector<HWND>& containers() const { return containers_; }
 
   // Loads the DLL with LoadLibraryW and resolves the exports; sends the reload event once.
   bool LoadPlugin(const std::wstring& path, bool sendReload = true);
+  // Uses a DLL that another editor thread has loaded, without a reference of its own: an editor's
+  // windows on several threads share one plug-in. Sends no event.
+  bool AdoptPlugin(HMODULE module);
   void UnloadPlugin();
   HMODULE module() const { return module_; }
   const PluginExports& plugin() const { return exports_; }
@@ -156,6 +167,9 @@ class Editor {
  private:
   static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK ViewProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM);
+  bool ResolveExports();
+  LRESULT RecordMisdirected(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT AnswerView(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT AnswerProfile(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
@@ -171,7 +185,9 @@ class Editor {
 
   HWND frame_ = nullptr;
   HWND view_ = nullptr;
+  std::vector<HWND> containers_;
   HMODULE module_ = nullptr;
+  bool moduleOwned_ = false;  // false when adopted from another editor thread
   PluginExports exports_;
   Document doc_;
   ProfileStore profile_;
