@@ -54,7 +54,10 @@ INT_PTR ShowProperties(HWND view) {
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH) ModuleInstance = instance;
+  if (reason == DLL_PROCESS_ATTACH) {
+    ModuleInstance = instance;
+    NoteLoaderThread();
+  }
   // Unloaded by FreeLibrary (not process exit): a timer left armed on this thread would call
   // into code that is gone.
   if (reason == DLL_PROCESS_DETACH && reserved == nullptr) StopRedrawTimerAtUnload();

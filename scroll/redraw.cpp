@@ -1,5 +1,6 @@
 #include "scroll/redraw.h"
 
+#include <atomic>
 #include <cstdint>
 
 #include "settings/settings.h"
@@ -23,6 +24,22 @@ thread_local RedrawState threadState = {};
 
 constexpr UINT_PTR RequestedTimerId = 1;
 
+// A window-less timer can only be killed by the thread that made it, and the unload runs on one
+// thread. The editor loads and unloads its plug-ins on its main thread; a timer armed on any other
+// editor thread would outlive the unload and call into code that is gone. So the first time that
+// happens, the module pins itself for the rest of the process: an unload then leaves it mapped and
+// that timer's callback runs as usual. With one editor thread nothing is pinned, and an unload
+// kills the timer and unmaps the module as before.
+DWORD LoaderThread = 0;
+std::atomic<bool> ModulePinned{false};
+
+void KeepModuleForOtherThreads() {
+  if (GetCurrentThreadId() == LoaderThread || ModulePinned.exchange(true)) return;
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&RedrawTimerProc), &self);
+}
+
 void KillRunningTimer(RedrawState& state) {
   if (state.timerId != 0) {
     KillTimer(nullptr, state.timerId);
@@ -30,6 +47,10 @@ void KillRunningTimer(RedrawState& state) {
   }
 }
 }  // namespace
+
+void NoteLoaderThread() {
+  LoaderThread = GetCurrentThreadId();
+}
 
 void StopRedrawTimerAtUnload() {
   KillRunningTimer(threadState);
@@ -46,6 +67,7 @@ void ArmRedraw(HWND view) {
   // The old identifier is not cleared here: SetTimer's result replaces it below.
   if (state.timerId != 0) KillTimer(nullptr, state.timerId);
   state.view = view;
+  KeepModuleForOtherThreads();
   state.timerId = SetTimer(nullptr, RequestedTimerId, Settings.redrawDelay, RedrawTimerProc);
 }
 

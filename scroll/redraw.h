@@ -11,5 +11,7 @@ void ArmRedraw(HWND view);
 // Drops a pending jump and a running timer.
 void CancelRedraw();
 void CALLBACK RedrawTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+// At load: the thread that loads the module, which the editor also unloads it on.
+void NoteLoaderThread();
 // At FreeLibrary: kills the calling thread's timer so that no callback runs into unloaded code.
 void StopRedrawTimerAtUnload();

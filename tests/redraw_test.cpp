@@ -44,6 +44,12 @@ class Loop {
           ++timers_;
           // After an unload the callback would lie in unmapped memory: count, do not call.
           if (!deliverTimers_) continue;
+          // Nor one that arrives once the module is gone: the plug-in's is the only window-less
+          // timer here, and its callback would lie in unmapped memory.
+          if (GetModuleHandleW(L"Brinkwatcher.dll") == nullptr) {
+            ++strays_;
+            continue;
+          }
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -64,10 +70,13 @@ class Loop {
     return PumpUntil([event] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }, ms, event);
   }
   int timers() const { return timers_; }
+  // Timer messages that arrived after the module was unmapped.
+  int strays() const { return strays_; }
   void StopDeliveringTimers() { deliverTimers_ = false; }
 
  private:
   int timers_ = 0;
+  int strays_ = 0;
   bool deliverTimers_ = true;
 };
 
@@ -483,5 +492,71 @@ INSTANTIATE_TEST_SUITE_P(Threads, RedrawThreads,
                                            ThreadCase{"SecondCancels", false, true},
                                            ThreadCase{"FirstCancels", true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Waits for `event` handling only messages other threads send, so that no timer message of this
+// thread is taken meanwhile.
+bool WaitHandlingSentMessages(HANDLE event, DWORD ms) {
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    const DWORD woke = MsgWaitForMultipleObjects(
+        1, &event, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+    if (woke == WAIT_OBJECT_0) return true;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+// The editor loads and unloads the plug-in on its main thread while a second editor thread, with
+// its own view and loop, has its redraw armed: the second thread goes on dispatching its messages
+// for several delays. The process must survive, no timer message may carry a callback outside the
+// loaded modules, and the second view repaints at most once.
+TEST(RedrawUnload, SecondThreadArmedWhenTheMainThreadUnloads) {
+  enum { SecondArmed, Unloaded, Events };
+  HANDLE events[Events];
+  for (HANDLE& event : events) event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  sim::Editor editor(Placement());
+  PrepareEditor(editor);
+  Loop loop;
+  const bool loaded = editor.LoadPlugin(testing_support::PluginPath());
+  editor.Settle();
+  const HMODULE module = editor.module();
+
+  ThreadResult second;
+  int strays = -1;
+  std::thread secondThread([&] {
+    sim::Editor own(Placement(470));
+    PrepareEditor(own);
+    Loop ownLoop;
+    second.loaded = own.AdoptPlugin(module);
+    own.Settle();
+    if (second.loaded) {
+      const Seen before = JumpAndArm(own, ownLoop, false, second);
+      SetEvent(events[SecondArmed]);
+      // Nothing of this thread runs until the module is unloaded: the timer is still pending.
+      if (WaitHandlingSentMessages(events[Unloaded], 10000)) {
+        ownLoop.Pump(4 * ThreadDelay + Quiet);
+        second.seen = {ownLoop.timers() - before.timers, own.fullRepaints() - before.repaints};
+      }
+    }
+    strays = ownLoop.strays();
+    SetEvent(events[SecondArmed]);
+  });
+
+  const bool armed = loop.WaitFor(events[SecondArmed], 10000);
+  editor.UnloadPlugin();
+  const bool unmapped = GetModuleHandleW(L"Brinkwatcher.dll") == nullptr;
+  SetEvent(events[Unloaded]);
+  secondThread.join();
+  for (HANDLE event : events) CloseHandle(event);
+
+  ASSERT_TRUE(loaded && second.loaded && armed);
+  ASSERT_TRUE(second.jumped);
+  EXPECT_EQ(strays, 0) << "a timer called into a module that was gone";
+  EXPECT_LE(second.seen.repaints, 1) << "repaints of the second view";
+  EXPECT_GE(second.seen.repaints, 0) << "the second thread did not watch its loop";
+  if (unmapped) EXPECT_EQ(second.seen.timers, 0) << "timers after the module was unmapped";
+}
 
 }  // namespace
