@@ -44,9 +44,10 @@ class Loop {
           ++timers_;
           // After an unload the callback would lie in unmapped memory: count, do not call.
           if (!deliverTimers_) continue;
-          // Nor one that arrives once the module is gone: the plug-in's is the only window-less
-          // timer here, and its callback would lie in unmapped memory.
-          if (GetModuleHandleW(L"Brinkwatcher.dll") == nullptr) {
+          // Nor one that arrives once the watched module is gone: the plug-in's is the only
+          // window-less timer here, and its callback would lie in unmapped memory.
+          wchar_t name[MAX_PATH];
+          if (module_ != nullptr && GetModuleFileNameW(module_, name, MAX_PATH) == 0) {
             ++strays_;
             continue;
           }
@@ -70,13 +71,16 @@ class Loop {
     return PumpUntil([event] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }, ms, event);
   }
   int timers() const { return timers_; }
-  // Timer messages that arrived after the module was unmapped.
+  // Watches `module`: a timer message that arrives once it is unloaded is a stray.
+  void Watch(HMODULE module) { module_ = module; }
+  // Timer messages that arrived after the watched module was unloaded.
   int strays() const { return strays_; }
   void StopDeliveringTimers() { deliverTimers_ = false; }
 
  private:
   int timers_ = 0;
   int strays_ = 0;
+  HMODULE module_ = nullptr;
   bool deliverTimers_ = true;
 };
 
@@ -529,6 +533,7 @@ TEST(RedrawUnload, SecondThreadArmedWhenTheMainThreadUnloads) {
     sim::Editor own(Placement(470));
     PrepareEditor(own);
     Loop ownLoop;
+    ownLoop.Watch(module);
     second.loaded = own.AdoptPlugin(module);
     own.Settle();
     if (second.loaded) {
@@ -553,7 +558,7 @@ TEST(RedrawUnload, SecondThreadArmedWhenTheMainThreadUnloads) {
 
   ASSERT_TRUE(loaded && second.loaded && armed);
   ASSERT_TRUE(second.jumped);
-  EXPECT_EQ(strays, 0) << "a timer called into a module that was gone";
+  EXPECT_EQ(strays, 0) << "timer messages after the module was gone";
   EXPECT_LE(second.seen.repaints, 1) << "repaints of the second view";
   EXPECT_GE(second.seen.repaints, 0) << "the second thread did not watch its loop";
   if (unmapped) EXPECT_EQ(second.seen.timers, 0) << "timers after the module was unmapped";
