@@ -81,10 +81,32 @@ LRESULT CALLBACK WatchIdle(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+INT_PTR CALLBACK ControlDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return FALSE;
+  if (message != WM_COMMAND || HIWORD(wParam) != 0) return FALSE;
+  if (LOWORD(wParam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+  } else if (LOWORD(wParam) == IDOK) {
+    BOOL isNumber = FALSE;
+    GetDlgItemInt(dialog, IDC_DELAY, &isNumber, FALSE);
+    if (!isNumber) {
+      MessageBoxW(dialog, L"not a number", nullptr, MB_ICONERROR);
+      return TRUE;
+    }
+    EndDialog(dialog, IDOK);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
-DialogRoundsResult PlayDialogRounds(LRESULT(WINAPI* plugInProc)(HWND, UINT, WPARAM, LPARAM),
-                                    HWND view, uint64_t rounds,
+LRESULT OpenControlDialog(HMODULE module, HWND view) {
+  return DialogBoxParamW(module, MAKEINTRESOURCEW(IDD_PROPERTIES), view, ControlDialogProc, 0) != -1
+             ? 1
+             : 0;
+}
+
+DialogRoundsResult PlayDialogRounds(const std::function<LRESULT()>& open, uint64_t rounds,
                                     const std::function<bool(uint64_t round)>& after) {
   DialogRoundsResult result;
   HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchIdle, nullptr, GetCurrentThreadId());
@@ -98,7 +120,7 @@ DialogRoundsResult PlayDialogRounds(LRESULT(WINAPI* plugInProc)(HWND, UINT, WPAR
     current.round = static_cast<Round>(round % 3);
     current.number = round;
     // PlugInProc answers 1 once the dialog has run, whichever button closed it.
-    if (plugInProc(view, QueryShowProperties, 0, 0) != 1 || current.dialog == nullptr) {
+    if (open() != 1 || current.dialog == nullptr) {
       result.failure = "the dialog did not open";
       break;
     }

@@ -17,10 +17,14 @@ struct DialogRoundsResult {
   const char* failure = nullptr;  // what went wrong in the round that stopped the run
 };
 
-// Plays `rounds` rounds at the plug-in's PlugInProc for `view`. After each round, `after(round)`
-// runs (for samples); it returns false to stop.
-DialogRoundsResult PlayDialogRounds(LRESULT(WINAPI* plugInProc)(HWND, UINT, WPARAM, LPARAM),
-                                    HWND view, uint64_t rounds,
+// Plays `rounds` rounds, each opening the dialog with `open`, which returns 1 once it has run.
+// After each round, `after(round)` runs (for samples); it returns false to stop.
+DialogRoundsResult PlayDialogRounds(const std::function<LRESULT()>& open, uint64_t rounds,
                                     const std::function<bool(uint64_t round)>& after);
+
+// The control for the dialog: the plug-in's own dialog template from `module`, shown over `view`
+// by a dialog procedure that is not the plug-in's. It refuses a non-number with a message box,
+// closes on OK and Cancel, and does nothing else. What grows with it is the window system's.
+LRESULT OpenControlDialog(HMODULE module, HWND view);
 
 }  // namespace soak

@@ -5,7 +5,7 @@
 // always hold, against a model of the redraw state.
 //
 //   brinkwatcher-soak.exe [STEPS] [--seed S] [--dll PATH] [--control] [--samples FILE]
-//   brinkwatcher-soak.exe --dialog ROUNDS [--dll PATH] [--samples FILE]
+//   brinkwatcher-soak.exe --dialog ROUNDS [--dll PATH] [--control] [--samples FILE]
 //
 // --samples writes what stays behind, one line per sample, for a picture of the run. --dialog
 // opens and closes the properties dialog instead, confirming, cancelling and refusing in turn.
@@ -531,15 +531,22 @@ bool WriteSamples(const std::wstring& path, const std::vector<soak::ResourceSamp
   return std::fclose(out) == 0;
 }
 
-// The properties dialog, `rounds` times in one editor. The counts are sampled before the first
-// opening and every 1000 rounds; none may grow beyond its margin over the run.
-int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& samplesPath) {
+// The properties dialog, `rounds` times in one editor, or with `control` the same windows shown
+// by a dialog procedure that is not the plug-in's. The counts are sampled before the first
+// opening, after a warm-up of the first openings (which load the common controls, the dialog
+// font and the message box) and every 1000 rounds; none may grow beyond its margin after the
+// warm-up.
+int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& samplesPath,
+                  bool control) {
+  constexpr uint64_t WarmUpRounds = 10;
   const char* const arch = Arch;
-  std::printf("dialog %s: %llu openings, %s\n", arch, static_cast<unsigned long long>(rounds),
-              Narrow(dll).c_str());
+  std::printf(
+      "dialog %s: %llu openings, %s\n", arch, static_cast<unsigned long long>(rounds),
+      control ? "control run: the same dialog without the plug-in's code" : Narrow(dll).c_str());
   std::fflush(stdout);
-  HMODULE module = LoadLibraryW(dll.c_str());
-  if (module == nullptr || HookImports(module) != 3) {
+  HMODULE module = control ? LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE)
+                           : LoadLibraryW(dll.c_str());
+  if (module == nullptr || (!control && HookImports(module) != 3)) {
     std::printf("FAILED: cannot load the DLL or find its imports\n");
     return 1;
   }
@@ -551,7 +558,7 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
     sim::EditorOptions options;
     options.visible = false;
     sim::Editor editor(options);
-    if (!editor.LoadPlugin(dll)) {
+    if (!control && !editor.LoadPlugin(dll)) {
       std::printf("FAILED: the editor cannot load the DLL\n");
       return 1;
     }
@@ -559,20 +566,29 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
       samples.push_back(
           soak::SampleResources(round, Timers.size(), static_cast<int64_t>(LiveBlocks.size())));
     };
+    const auto open = [&]() -> LRESULT {
+      if (control) return soak::OpenControlDialog(module, editor.view());
+      return editor.plugin().PlugInProc(editor.view(), QueryShowProperties, 0, 0);
+    };
     sample(0);
-    result = soak::PlayDialogRounds(
-        editor.plugin().PlugInProc, editor.view(), rounds, [&](uint64_t round) {
-          // Every OK saves the delay the round entered.
-          const auto stored =
-              editor.profile().find({HostPluginProfileKey, L"Brinkwatcher", L"redrawDelay"});
-          if (round % 3 == 0 &&
-              (stored == editor.profile().end() || stored->second != 10 + round % 990)) {
-            failure = "OK did not save the delay entered";
-            return false;
-          }
-          if (round % 1000 == 0 || round == rounds) sample(round);
-          return true;
-        });
+    result = soak::PlayDialogRounds(open, rounds, [&](uint64_t round) {
+      // Every OK saves the delay the round entered.
+      const auto stored =
+          editor.profile().find({HostPluginProfileKey, L"Brinkwatcher", L"redrawDelay"});
+      if (!control && round % 3 == 0 &&
+          (stored == editor.profile().end() || stored->second != 10 + round % 990)) {
+        failure = "OK did not save the delay entered";
+        return false;
+      }
+      if (round == WarmUpRounds || round % 1000 == 0 || round == rounds) {
+        sample(round);
+        const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+        std::printf("  %llu openings, %.0f ms each\n", static_cast<unsigned long long>(round),
+                    seconds * 1000.0 / static_cast<double>(round));
+        std::fflush(stdout);
+      }
+      return true;
+    });
   }
   FreeLibrary(module);
   if (failure.empty() && result.failure != nullptr) failure = result.failure;
@@ -584,9 +600,16 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
               static_cast<unsigned long long>(result.confirmed),
               static_cast<unsigned long long>(result.cancelled),
               static_cast<unsigned long long>(result.refused));
+  if (!samples.empty()) {
+    std::printf("  before the first opening: %lu windows, %lu handles, %llu private bytes\n",
+                static_cast<unsigned long>(samples[0].userObjects),
+                static_cast<unsigned long>(samples[0].handles),
+                static_cast<unsigned long long>(samples[0].privateBytes));
+  }
   std::vector<std::string> grown;
-  const auto table = soak::ResourceTable(samples, 0, grown);
-  std::printf("What stays behind, before the first opening and every 1000 after:\n");
+  const auto table = soak::ResourceTable(samples, WarmUpRounds, grown);
+  std::printf("What stays behind, after %llu openings of warm-up and every 1000 after:\n",
+              static_cast<unsigned long long>(WarmUpRounds));
   for (const auto& line : table) std::printf("%s\n", line.c_str());
   for (const auto& what : grown) failure += (failure.empty() ? "" : "; ") + what;
   if (!failure.empty()) {
@@ -627,7 +650,7 @@ int wmain(int argc, wchar_t** argv) {
   const char* const arch = Arch;
   RunSeed = seed;
   SetUnhandledExceptionFilter(ReportFault);
-  if (dialogRounds != 0) return RunDialogSoak(dll, dialogRounds, samplesPath);
+  if (dialogRounds != 0) return RunDialogSoak(dll, dialogRounds, samplesPath, control);
   std::printf("soak %s: %llu steps, seed %u, %s\n", arch, static_cast<unsigned long long>(steps),
               seed, control ? "control run: no plug-in" : Narrow(dll).c_str());
   std::fflush(stdout);
