@@ -58,7 +58,7 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$ROOT/scripts/wine-run.sh" $arch "$soak" "$steps" --seed "$seed" --control \
       --samples "$(winpath "$BUILD_ROOT/$arch/soak-control-samples.txt")" | tee "$control" |
       tr -d "\r" | grep -v " steps, [0-9]* steps/s$" || status=1
-    results+=("$arch control: $(tr -d "\r" <"$control" | grep -E "steps/s$|over the last$" |
+    results+=("$arch control: $(tr -d "\r" <"$control" | grep -E "^$arch: .*(steps/s|the last)$" |
       sed "s/^$arch: //" | paste -sd ";" -)")
     for run in soak soak-control; do
       [ -f "$BUILD_ROOT/$arch/$run-samples.txt" ] &&

@@ -1,5 +1,9 @@
 #include "tests/soak/dialog_rounds.h"
 
+#include <commctrl.h>
+
+#include <string>
+
 #include "host/plugin_interface.h"
 #include "res/resource_ids.h"
 
@@ -81,8 +85,38 @@ LRESULT CALLBACK WatchIdle(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+HMODULE ControlModule = nullptr;
+
+std::wstring ModuleText(UINT id) {
+  const wchar_t* text = nullptr;
+  const int length = LoadStringW(ControlModule, id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+// The window-system work the plug-in's dialog does at its start, done here: the same texts,
+// the same 21 items in each list, the same ranges and limits.
+void FillLikeThePlugin(HWND dialog) {
+  SetWindowTextW(dialog, ModuleText(IDS_PLUGIN_NAME).c_str());
+  SetDlgItemTextW(dialog, IDC_NOTE, ModuleText(IDS_DIALOG_NOTE).c_str());
+  for (int list : {IDC_UP_LINES, IDC_DOWN_LINES}) {
+    SendDlgItemMessageW(dialog, list, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i <= 20; ++i) {
+      SendDlgItemMessageW(dialog, list, CB_ADDSTRING, 0,
+                          reinterpret_cast<LPARAM>(std::to_wstring(i).c_str()));
+    }
+    SendDlgItemMessageW(dialog, list, CB_SETCURSEL, 2, 0);
+  }
+  SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETRANGE32, 1, 1000);
+  SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETPOS32, 0, 50);
+  SendDlgItemMessageW(dialog, IDC_DELAY, EM_LIMITTEXT, 4, 0);
+  SetDlgItemInt(dialog, IDC_DELAY, 50, FALSE);
+}
+
 INT_PTR CALLBACK ControlDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) return FALSE;
+  if (message == WM_INITDIALOG) {
+    FillLikeThePlugin(dialog);
+    return FALSE;
+  }
   if (message != WM_COMMAND || HIWORD(wParam) != 0) return FALSE;
   if (LOWORD(wParam) == IDCANCEL) {
     EndDialog(dialog, IDCANCEL);
@@ -90,7 +124,7 @@ INT_PTR CALLBACK ControlDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     BOOL isNumber = FALSE;
     GetDlgItemInt(dialog, IDC_DELAY, &isNumber, FALSE);
     if (!isNumber) {
-      MessageBoxW(dialog, L"not a number", nullptr, MB_ICONERROR);
+      MessageBoxW(dialog, ModuleText(IDS_DELAY_NOT_A_NUMBER).c_str(), nullptr, MB_ICONERROR);
       return TRUE;
     }
     EndDialog(dialog, IDOK);
@@ -101,6 +135,7 @@ INT_PTR CALLBACK ControlDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 LRESULT OpenControlDialog(HMODULE module, HWND view) {
+  ControlModule = module;
   return DialogBoxParamW(module, MAKEINTRESOURCEW(IDD_PROPERTIES), view, ControlDialogProc, 0) != -1
              ? 1
              : 0;

@@ -23,8 +23,9 @@ DialogRoundsResult PlayDialogRounds(const std::function<LRESULT()>& open, uint64
                                     const std::function<bool(uint64_t round)>& after);
 
 // The control for the dialog: the plug-in's own dialog template from `module`, shown over `view`
-// by a dialog procedure that is not the plug-in's. It refuses a non-number with a message box,
-// closes on OK and Cancel, and does nothing else. What grows with it is the window system's.
+// by a dialog procedure that is not the plug-in's. It fills the dialog with the same texts and
+// lists, refuses a non-number with a message box, closes on OK and Cancel, and saves nothing.
+// What grows with it is the window system's.
 LRESULT OpenControlDialog(HMODULE module, HWND view);
 
 }  // namespace soak
