@@ -38,12 +38,12 @@ const Panel Panels[] = {
 };
 const COLORREF Colors[] = {RGB(0, 90, 200), RGB(200, 40, 40), RGB(0, 140, 70), RGB(150, 80, 0)};
 
-bool ReadRun(const std::wstring& spec, Run& run) {
-  const size_t equals = spec.find(L'=');
+bool ReadRun(const std::wstring& argument, Run& run) {
+  const size_t equals = argument.find(L'=');
   if (equals == std::wstring::npos) return false;
-  run.name = spec.substr(0, equals);
+  run.name = argument.substr(0, equals);
   run.control = run.name.size() >= 7 && run.name.compare(run.name.size() - 7, 7, L"control") == 0;
-  FILE* in = _wfopen(spec.substr(equals + 1).c_str(), L"r");
+  FILE* in = _wfopen(argument.substr(equals + 1).c_str(), L"r");
   if (in == nullptr) return false;
   char line[256];
   std::fgets(line, sizeof line, in);  // the header
