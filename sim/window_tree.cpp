@@ -121,10 +121,13 @@ bool Editor::PumpUntil(const std::function<bool()>& done, DWORD ms) {
 }
 
 void Editor::Settle() {
-  int seen = -1;
-  for (int round = 0; round < 20 && seen != paints_; ++round) {
-    seen = paints_;
-    Pump(100);
+  // Done once a short spell passes with no paint and nothing queued: the first paints of new
+  // windows, and what the window system sends after them, all come within such a spell.
+  constexpr DWORD Spell = 30;
+  for (int round = 0; round < 60; ++round) {
+    const int seen = paints_;
+    Pump(Spell);
+    if (paints_ == seen && GetQueueStatus(QS_ALLINPUT) == 0) break;
   }
   fullRepaints_ = 0;
   paints_ = 0;
