@@ -15,7 +15,7 @@ constexpr uint32_t Delay = 50;
 constexpr DWORD ExpectWithin = 1000;
 // Quiet after the last expected message: several periods of a timer of `Delay` that was left
 // running, or that should not exist, fit in it even on a busy machine.
-constexpr DWORD Quiet = 350;
+constexpr DWORD Quiet = 200;
 
 // The editors of these tests stand right of the place where other test programs put theirs, so
 // that windows of tests running at the same time do not cover them.
