@@ -17,9 +17,10 @@ struct DialogRoundsResult {
   const char* failure = nullptr;  // what went wrong in the round that stopped the run
 };
 
-// Plays `rounds` rounds, each opening the dialog with `open`, which returns 1 once it has run.
-// After each round, `after(round)` runs (for samples); it returns false to stop.
-DialogRoundsResult PlayDialogRounds(const std::function<LRESULT()>& open, uint64_t rounds,
+// Plays `rounds` rounds, each opening the dialog over `view` with `open`, which returns 1 once it
+// has run. After each round, `after(round)` runs (for samples); it returns false to stop.
+DialogRoundsResult PlayDialogRounds(HWND view, const std::function<LRESULT()>& open,
+                                    uint64_t rounds,
                                     const std::function<bool(uint64_t round)>& after);
 
 // The control for the dialog: the plug-in's own dialog template from `module`, shown over `view`

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -571,7 +572,7 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
       return editor.plugin().PlugInProc(editor.view(), QueryShowProperties, 0, 0);
     };
     sample(0);
-    result = soak::PlayDialogRounds(open, rounds, [&](uint64_t round) {
+    result = soak::PlayDialogRounds(editor.view(), open, rounds, [&](uint64_t round) {
       // Every OK saves the delay the round entered.
       const auto stored =
           editor.profile().find({HostPluginProfileKey, L"Brinkwatcher", L"redrawDelay"});
@@ -694,6 +695,11 @@ int wmain(int argc, wchar_t** argv) {
     const auto rate = [](ULONGLONG ms) {
       return static_cast<double>(Soak::RateStretch) * 1000.0 / static_cast<double>(ms ? ms : 1);
     };
+    // Every stretch, so that a trend can be told from the spread of the machine's own speed.
+    std::string each;
+    for (const ULONGLONG ms : stretches) each += " " + std::to_string(std::lround(rate(ms)));
+    std::printf("  steps/s of each %llu steps:%s\n",
+                static_cast<unsigned long long>(Soak::RateStretch), each.c_str());
     std::printf("%s: %.0f steps/s over the first %llu steps, %.0f over the last\n", arch,
                 rate(stretches.front()), static_cast<unsigned long long>(Soak::RateStretch),
                 rate(stretches.back()));
