@@ -78,7 +78,7 @@ LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // The owner's window procedure, seen through the window procedure put in its place. A hook on
-// every sent message would see the same, at three round trips to Wine's server per message: most
+// every sent message would see the same, at three round trips to Wine's server per message: half
 // of an opening's time.
 WNDPROC OwnerProcedure = nullptr;
 
@@ -156,6 +156,10 @@ DialogRoundsResult PlayDialogRounds(HWND view, const std::function<LRESULT()>& o
       SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchIdle)));
   HHOOK creation = SetWindowsHookExW(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
   if (OwnerProcedure == nullptr || creation == nullptr) {
+    if (creation != nullptr) UnhookWindowsHookEx(creation);
+    if (OwnerProcedure != nullptr) {
+      SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProcedure));
+    }
     result.failure = "cannot watch the dialog's modal loop";
     return result;
   }
