@@ -44,17 +44,24 @@ done
 # The check: the very files about to be packed, each in the editor of its architecture. The
 # prefix lives beside the fresh trees, so that it is made once, not on every release.
 check() {
-  local status=0
+  local arch status
+  source "$ROOT/scripts/run-summary.sh"
   export WINEPREFIX=${RELEASE_WINEPREFIX:-$BUILD_ROOT/release-wineprefix}
   "$ROOT/scripts/wine-prefix.sh"
   local -A how=([i686]="32-bit, $(bits32_mode)" [x86_64]="64-bit, native")
   for arch in i686 x86_64; do
     echo "checking $arch/bin/Brinkwatcher.dll in the simulated editor (${how[$arch]})"
+    status=0
     "$ROOT/scripts/wine-run.sh" $arch "$RELEASE/$arch/bin/brinkwatcher-release-check.exe" |
-      sed 's/^/  /' || status=1
+      sed 's/^/  /' || status=$?
+    if [ $status = 0 ]; then
+      run_passed "$arch: the release check passed"
+    else
+      run_failed "$arch: the release check ended with status $status"
+    fi
   done
   "$WINESERVER" -k || true
-  return $status
+  print_runs
 }
 check
 

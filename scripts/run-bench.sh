@@ -6,16 +6,19 @@ source "$(dirname "$0")/common.sh"
 install_and_build -DBRINKWATCHER_TESTS=OFF
 BITS32=$(bits32_mode)
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -o pipefail
   ROOT=$0 BUILD_ROOT=$1 BITS32=$2
   shift 2
-  status=0
+  source "$ROOT/scripts/run-summary.sh"
   for arch in i686 x86_64; do
+    how=
     if [ $arch = i686 ] && [ "$BITS32" != native ]; then
       if [ "$BITS32" = unavailable ]; then
         echo "==== i686: not run, this machine cannot run 32-bit programs" >&2
-        status=1
+        run_failed "i686: not run, this machine cannot run 32-bit programs"
         continue
       fi
+      how=" (emulated)"
       echo "==== i686, emulated: its times are not comparable with native ones; its messages and"
       echo "     allocations are"
     else
@@ -23,9 +26,17 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     fi
     export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
     "$ROOT/scripts/wine-prefix.sh"
-    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-bench.exe" "$@" ||
-      status=$?
+    log=$BUILD_ROOT/$arch/bench.log
+    status=0
+    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-bench.exe" "$@" |
+      tee "$log" || status=$?
+    verdict=$(tr -d "\r" <"$log" | grep -E "^(OK|FAILED)" | tail -n 1)
+    if [ $status = 0 ]; then
+      run_passed "$arch$how: $verdict"
+    else
+      run_failed "$arch$how: ${verdict:-ended with status $status before its verdict}"
+    fi
     "$WINESERVER" -k || true   # before the display goes away under the desktop process
     echo
   done
-  exit $status' "$ROOT" "$BUILD_ROOT" "$BITS32" "$@"
+  print_runs' "$ROOT" "$BUILD_ROOT" "$BITS32" "$@"

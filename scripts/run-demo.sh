@@ -13,18 +13,25 @@ for arch in "${ARCHS[@]}"; do
 done
 mkdir -p "$ROOT/docs"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -o pipefail
   ROOT=$0 BUILD_ROOT=$1
   shift
-  status=0
+  source "$ROOT/scripts/run-summary.sh"
   for arch in i686 x86_64; do
     export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
     "$ROOT/scripts/wine-prefix.sh"
     echo "==== $arch: $BUILD_ROOT/$arch/bin/Brinkwatcher.dll"
+    status=0
     "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --script \
       --pictures "$("$WINE64" winepath -w "$BUILD_ROOT/$arch/pictures")" "$@" || status=$?
+    if [ $status = 0 ]; then
+      run_passed "$arch: the scripted session played through"
+    else
+      run_failed "$arch: the scripted session ended with status $status"
+    fi
     "$WINESERVER" -k || true   # before the display goes away under the desktop process
-    [ $status -eq 0 ] || exit $status
-  done' "$ROOT" "$BUILD_ROOT" "$@"
+  done
+  print_runs' "$ROOT" "$BUILD_ROOT" "$@"
 
 # PNG without time stamps, so that an unchanged picture leaves the file unchanged.
 for name in scroll-strip toolbar-button; do

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The soak: seeded random steps against the checking build of the plug-in (undefined behaviour
-# traps, stack protector) in the simulated editor, on each architecture, then the same steps
-# without the plug-in as a control, to tell what the plug-in keeps from what the host keeps, then
-# the properties dialog opened and closed many times. Each run samples what stays behind; the
-# samples of the full runs are drawn into docs/soak-resources.png.
+# traps, stack protector) in the simulated editor, on each architecture, then the same steps with a
+# stand-in DLL instead of the plug-in as a control, to tell what the plug-in keeps from what the
+# host, Wine or an emulator keeps, then the properties dialog opened and closed many times. Each
+# run samples what stays behind; the samples of the full runs are drawn into
+# docs/soak-resources.png. The command fails when any run fails; its summary says which.
 #   scripts/run-soak.sh [STEPS] [--seed S] [--arch i686|x86_64] [--dialog-rounds N]
 # STEPS defaults to 1000000 per architecture, the seed to 1, the dialog's rounds to 10000 (0: none).
 # A failure prints the command line that reproduces it.
@@ -21,18 +22,29 @@ done
 BUILD_TARGET="brinkwatcher-soak brinkwatcher-soak-chart" install_and_build -DBRINKWATCHER_TESTS=ON
 BITS32=$(bits32_mode)
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -o pipefail
   ROOT=$0 BUILD_ROOT=$1 steps=$2 seed=$3 BITS32=$4 rounds=$5
   shift 5
-  status=0
-  results=()
+  source "$ROOT/scripts/run-summary.sh"
   charted=()
   winpath() { echo "Z:${1//\//\\}"; }
+  # judge STATUS LOG PATTERN PREFIX: one summary line for a run, from its log'"'"'s lines that
+  # match PATTERN, and on a failure its FAILED lines too.
+  judge() {
+    local pattern=$3 line
+    [ "$1" = 0 ] || pattern="^FAILED|$pattern"
+    line=$(tr -d "\r" <"$2" | grep -E "$pattern" | tail -n 4 | tr -s " " | paste -sd ";" -)
+    if [ "$1" = 0 ]; then
+      run_passed "$4$line"
+    else
+      run_failed "$4${line:-ended with status $1 and no summary}"
+    fi
+  }
   for arch in "$@"; do
     how=
     if [ $arch = i686 ] && [ "$BITS32" != native ]; then
       if [ "$BITS32" = unavailable ]; then
-        results+=("i686: NOT RUN, this machine cannot run 32-bit programs")
-        status=1
+        run_failed "i686: not run, this machine cannot run 32-bit programs"
         continue
       fi
       how=" (emulated: its rate is not comparable with a native one)"
@@ -46,20 +58,19 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$WINESERVER" -p
     "$ROOT/scripts/wine-run.sh" $arch "$soak" 2000 --seed "$seed" >/dev/null || true
     rm -f "$BUILD_ROOT/$arch"/soak-*samples.txt
+    status=0
     "$ROOT/scripts/wine-run.sh" $arch "$soak" "$steps" --seed "$seed" \
-      --samples "$(winpath "$BUILD_ROOT/$arch/soak-samples.txt")" | tee "$log" || status=1
-    # The program writes Windows line ends.
-    results+=("$(tr -d "\r" <"$log" | grep -E "steps/s$|passed, [0-9]+ failed$" | tail -n 2 |
-      paste -sd ";" -)$how")
-    # The control: the same steps without the plug-in. A count that grows here too is the
-    # host'"'"'s or Wine'"'"'s, not the plug-in'"'"'s.
-    echo "---- $arch control run: the same steps without the plug-in"
+      --samples "$(winpath "$BUILD_ROOT/$arch/soak-samples.txt")" | tee "$log" || status=$?
+    judge $status "$log" "steps/s$|passed, [0-9]+ failed$" "$arch$how: "
+    # The control: the same steps with a stand-in DLL loaded and freed where the plug-in is. A
+    # count that grows here too is the host'"'"'s or Wine'"'"'s, not the plug-in'"'"'s.
+    echo "---- $arch control run: the same steps with a stand-in DLL instead of the plug-in"
     control=$BUILD_ROOT/$arch/soak-control.log
+    status=0
     "$ROOT/scripts/wine-run.sh" $arch "$soak" "$steps" --seed "$seed" --control \
       --samples "$(winpath "$BUILD_ROOT/$arch/soak-control-samples.txt")" | tee "$control" |
-      tr -d "\r" | grep -v " steps, [0-9]* steps/s$" || status=1
-    results+=("$arch control: $(tr -d "\r" <"$control" | grep -E "^$arch: .*(steps/s|the last)$" |
-      sed "s/^$arch: //" | paste -sd ";" -)")
+      tr -d "\r" | grep -v " steps, [0-9]* steps/s$" || status=$?
+    judge $status "$control" "^$arch: .*(steps/s|the last|failed)$" "$arch control: "
     for run in soak soak-control; do
       [ -f "$BUILD_ROOT/$arch/$run-samples.txt" ] &&
         charted+=("$arch${run#soak}=$(winpath "$BUILD_ROOT/$arch/$run-samples.txt")")
@@ -67,21 +78,21 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     if [ "$rounds" != 0 ]; then
       echo "---- $arch properties dialog, $rounds openings"
       dialog=$BUILD_ROOT/$arch/soak-dialog.log
+      status=0
       "$ROOT/scripts/wine-run.sh" $arch "$soak" --dialog "$rounds" \
         --samples "$(winpath "$BUILD_ROOT/$arch/soak-dialog-samples.txt")" | tee "$dialog" ||
-        status=1
-      results+=("$arch dialog: $(tr -d "\r" <"$dialog" | grep -E "^$arch: |^FAILED" |
-        sed "s/^$arch: //" | paste -sd ";" -)")
+        status=$?
+      judge $status "$dialog" "^$arch: |^FAILED" "$arch dialog: "
       # Its control: the same dialog shown by a dialog procedure that is not the plug-in'"'"'s, a
-      # fifth as many times. What grows there per opening is the window system'"'"'s.
+      # fifth as many times. What grows there per opening is the window system'"'"'s: reported,
+      # not judged, but the run itself must complete.
       echo "---- $arch properties dialog control run, $((rounds / 5)) openings"
       dialogControl=$BUILD_ROOT/$arch/soak-dialog-control.log
+      status=0
       "$ROOT/scripts/wine-run.sh" $arch "$soak" --dialog $((rounds / 5)) --control \
         --samples "$(winpath "$BUILD_ROOT/$arch/soak-dialog-control-samples.txt")" |
-        tee "$dialogControl" || true  # its growth is reported, not judged
-      results+=("$arch dialog control: $(tr -d "\r" <"$dialogControl" |
-        grep -E "^$arch: |^FAILED|private bytes" | sed "s/^$arch: //" | tr -s " " |
-        paste -sd ";" -)")
+        tee "$dialogControl" || status=$?
+      judge $status "$dialogControl" "^$arch: |^FAILED|private bytes" "$arch dialog control: "
     fi
     "$WINESERVER" -k || true
   done
@@ -91,15 +102,17 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   if [ ${#charted[@]} -gt 0 ]; then
     chart=$(ls "$BUILD_ROOT"/*/bin/brinkwatcher-soak-chart.exe | tail -n 1)
     chartArch=$(basename "$(dirname "$(dirname "$chart")")")
-    WINEPREFIX=$BUILD_ROOT/$chartArch/wineprefix "$ROOT/scripts/wine-run.sh" $chartArch "$chart" \
-      "$(winpath "$picture.bmp")" "${charted[@]}" &&
-      convert "$picture.bmp" -strip -define png:exclude-chunks=date,time "$picture.png" || status=1
-    WINEPREFIX=$BUILD_ROOT/$chartArch/wineprefix "$WINESERVER" -k || true
-    if [ "$steps" = 1000000 ] && [ ${#charted[@]} = 4 ] && [ -f "$picture.png" ]; then
-      cp "$picture.png" "$ROOT/docs/soak-resources.png"
-      picture=$ROOT/docs/soak-resources
+    if WINEPREFIX=$BUILD_ROOT/$chartArch/wineprefix "$ROOT/scripts/wine-run.sh" $chartArch \
+        "$chart" "$(winpath "$picture.bmp")" "${charted[@]}" &&
+      convert "$picture.bmp" -strip -define png:exclude-chunks=date,time "$picture.png"; then
+      if [ "$steps" = 1000000 ] && [ ${#charted[@]} = 4 ]; then
+        cp "$picture.png" "$ROOT/docs/soak-resources.png"
+        picture=$ROOT/docs/soak-resources
+      fi
+      run_passed "picture: $picture.png"
+    else
+      run_failed "picture: not drawn"
     fi
-    results+=("picture: $picture.png")
+    WINEPREFIX=$BUILD_ROOT/$chartArch/wineprefix "$WINESERVER" -k || true
   fi
-  printf "%s\n" "" "${results[@]}"
-  exit $status' "$ROOT" "$BUILD_ROOT" "$steps" "$seed" "$BITS32" "$rounds" "${ARCHS[@]}"
+  print_runs' "$ROOT" "$BUILD_ROOT" "$steps" "$seed" "$BITS32" "$rounds" "${ARCHS[@]}"

@@ -1,24 +1,32 @@
 #!/usr/bin/env bash
-# Builds the plug-in, the simulated editor and the tests for both architectures, and runs every
-# test under Wine in a virtual X display: the 32-bit suite, then the 64-bit one. Extra arguments
-# go to ctest. Where this machine cannot run 32-bit programs at all, the 32-bit suite is not run
-# and the command fails, saying why.
+# Builds the plug-in, the simulated editor and the tests, and runs every test under Wine in a
+# virtual X display: the 32-bit suite, then the 64-bit one. Where this machine cannot run 32-bit
+# programs at all, the 32-bit suite is not run and the command fails, saying why.
+#   scripts/run-tests.sh [--arch i686|x86_64] [CTEST-ARGUMENTS...]
+# --arch builds and runs one architecture's suite alone; the release and analysis tests belong
+# to the x86_64 suite. The command exits 0 only when every suite it ran passed.
 source "$(dirname "$0")/common.sh"
+if [ "${1:-}" = --arch ]; then
+  case ${2:-} in
+    i686 | x86_64) ARCHS=("$2") ;;
+    *) echo "--arch takes i686 or x86_64, not '${2:-}'" >&2; exit 2 ;;
+  esac
+  shift 2
+fi
 install_and_build -DBRINKWATCHER_TESTS=ON
 BITS32=$(bits32_mode)
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  ROOT=$0 BUILD_ROOT=$1 BITS32=$2
-  shift 2
-  status=0
-  summary=()
+  set -o pipefail
+  ROOT=$0 BUILD_ROOT=$1 BITS32=$2 ARCHS=$3
+  shift 3
+  source "$ROOT/scripts/run-summary.sh"
   # One prefix is made, the others are copies of it, the release test'"'"'s among them.
   WINEPREFIX=$BUILD_ROOT/x86_64/wineprefix "$ROOT/scripts/wine-prefix.sh" \
     "$BUILD_ROOT/i686/wineprefix" "$BUILD_ROOT/x86_64/release-test-wineprefix"
-  for arch in i686 x86_64; do
+  for arch in $ARCHS; do
     if [ $arch = i686 ] && [ "$BITS32" = unavailable ]; then
       echo "i686: not run: this machine cannot run 32-bit programs ($("$ROOT/scripts/probe-32bit.sh"))" >&2
-      summary+=("i686: NOT RUN, no 32-bit programs on this machine")
-      status=1
+      run_failed "i686: not run, no 32-bit programs on this machine"
       continue
     fi
     export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
@@ -36,14 +44,15 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     for _ in $(seq 600); do [ -f "$ready" ] && break; sleep 0.1; done
     [ -f "$ready" ] || echo "the desktop window did not show; tests may start slowly" >&2
     log=$BUILD_ROOT/$arch/ctest.log
-    ctest --test-dir "$BUILD_ROOT/$arch" --output-on-failure -j2 "$@" 2>&1 | tee "$log" ||
-      status=1
-    grep -q "tests passed, 0 tests failed" "$log" || status=1
+    ok=1
+    ctest --test-dir "$BUILD_ROOT/$arch" --output-on-failure -j2 "$@" 2>&1 | tee "$log" || ok=0
+    # No tests at all is no pass.
+    grep -qE "^100% tests passed, 0 tests failed out of [1-9]" "$log" || ok=0
     how=
     [ $arch = i686 ] && how=" (32-bit programs $BITS32)"
-    summary+=("$arch$how: $(grep -E "tests passed|Total Test time" "$log" | tr -s " " | paste -sd ";" -)")
+    line="$arch$how: $(grep -E "tests passed|Total Test time" "$log" | tr -s " " | paste -sd ";" -)"
+    if [ $ok = 1 ]; then run_passed "$line"; else run_failed "$line"; fi
     kill "$holder" 2>/dev/null || true
     "$WINESERVER" -k || true
   done
-  printf "%s\n" "" "${summary[@]}"
-  exit $status' "$ROOT" "$BUILD_ROOT" "$BITS32" "$@"
+  print_runs' "$ROOT" "$BUILD_ROOT" "$BITS32" "${ARCHS[*]}" "$@"

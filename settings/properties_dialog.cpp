@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <iterator>
 
 #include "host/resource_text.h"
 #include "res/resource_ids.h"
@@ -55,11 +56,28 @@ void InitDialog(HWND dialog, HWND view) {
   SetDlgItemInt(dialog, IDC_DELAY, delay, FALSE);
 }
 
+// The delay field as an unsigned number, as Windows reads one: digits after any spaces, no sign.
+// Wine's GetDlgItemInt takes a sign even when asked for an unsigned number, so "-5" would come
+// back as 4294967291 and be saved as 1000; a text whose first character after the spaces is not
+// a digit is therefore no number here, on any host.
+UINT ReadDelayField(HWND dialog, BOOL* isNumber) {
+  wchar_t text[64] = {};
+  SendDlgItemMessageW(dialog, IDC_DELAY, WM_GETTEXT, std::size(text),
+                      reinterpret_cast<LPARAM>(text));
+  const wchar_t* first = text;
+  while (*first == L' ') ++first;
+  if (*first < L'0' || *first > L'9') {
+    if (isNumber != nullptr) *isNumber = FALSE;
+    return 0;
+  }
+  return GetDlgItemInt(dialog, IDC_DELAY, isNumber, FALSE);
+}
+
 // The arrows step the number in the field to the next multiple of ten; the up-down control's own
 // position is never read.
 BOOL StepDelay(HWND dialog, int delta) {
   if (delta == 0) return FALSE;
-  const int32_t current = static_cast<int32_t>(GetDlgItemInt(dialog, IDC_DELAY, nullptr, FALSE));
+  const int32_t current = static_cast<int32_t>(ReadDelayField(dialog, nullptr));
   const int32_t step = delta > 0 ? static_cast<int32_t>(static_cast<uint32_t>(current) + 10u) / 10
                                  : static_cast<int32_t>(static_cast<uint32_t>(current) - 1u) / 10;
   int64_t value = static_cast<int64_t>(step) * 10;
@@ -75,7 +93,7 @@ void TakeLineCount(HWND dialog, int comboId, std::atomic<int32_t>& field) {
 
 void ConfirmDialog(HWND dialog) {
   BOOL isNumber = FALSE;
-  const UINT entered = GetDlgItemInt(dialog, IDC_DELAY, &isNumber, FALSE);
+  const UINT entered = ReadDelayField(dialog, &isNumber);
   if (!isNumber) {
     MessageBoxW(dialog, LoadResourceString(IDS_DELAY_NOT_A_NUMBER).text, nullptr, MB_ICONERROR);
     return;

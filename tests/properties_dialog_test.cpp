@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -248,6 +249,7 @@ const DelayCase delayCases[] = {
     {"FourNinesLimitedTo1000", L"9999", Arrow::None, L"9999", 1000},
     {"FifthDigitRefused", L"12345", Arrow::None, L"1234", 1000},
     {"LettersRefusedWhileTyping", L"2x5y0", Arrow::None, L"250", 250},
+    {"MinusRefusedWhileTyping", L"-5", Arrow::None, L"5", 5},
     {"PlainValueKept", L"777", Arrow::None, L"777", 777},
     {"EmptyUpShowsTen", L"\b", Arrow::Up, L"10", 10},
     {"EmptyDownShowsOne", L"\b", Arrow::Down, L"1", 1},
@@ -571,12 +573,14 @@ TEST_P(DialogNotANumber, OkShowsErrorAndKeepsDialog) {
   EXPECT_EQ(shown.up, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, DialogNotANumber,
-                         ::testing::Values(NotANumberCase{"Letters", L"abc"},
-                                           NotANumberCase{"Empty", L""},
-                                           NotANumberCase{"LetterThenDigits", L"a12"},
-                                           NotANumberCase{"SpacesOnly", L"   "}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DialogNotANumber,
+    ::testing::Values(NotANumberCase{"Letters", L"abc"}, NotANumberCase{"Empty", L""},
+                      NotANumberCase{"LetterThenDigits", L"a12"},
+                      NotANumberCase{"SpacesOnly", L"   "}, NotANumberCase{"Negative", L"-5"},
+                      NotANumberCase{"NegativeFourDigits", L"-999"},
+                      NotANumberCase{"NegativeZero", L"-0"}, NotANumberCase{"Plus", L"+5"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The restore-default button
 
@@ -642,6 +646,72 @@ TEST_F(DialogUserSlot, SavesThroughTheViewInItsSlot) {
   EXPECT_EQ(reinterpret_cast<HWND>(stored), editor.view());
   EXPECT_TRUE(editor.calls().empty()) << "saved to the editor whose view left the slot";
   EXPECT_EQ(Recorded(other), FourWrites(2, 2, false, 50));
+}
+
+// ---- The host's message codes, as the editor knows them
+
+// The plug-in and the simulated editor take the codes from one header, so a wrong number there
+// passes every test that drives through it. Here every code the plug-in sends in a session (a
+// reload, a caret move that scrolls and resets the caret, the dialog confirmed) is held against
+// the editor's own numbers, written out.
+struct SentCode {
+  UINT code;
+  WPARAM wParam;
+  bool toFrame;
+  bool operator==(const SentCode&) const = default;
+};
+
+std::string Describe(const std::vector<SentCode>& sent) {
+  std::string out;
+  char line[64];
+  for (const SentCode& s : sent) {
+    std::snprintf(line, sizeof line, "  0x%X wParam 0x%llX to the %s\n", s.code,
+                  static_cast<unsigned long long>(s.wParam), s.toFrame ? "frame" : "view");
+    out += line;
+  }
+  return out;
+}
+
+using HostCodes = DialogFixture;
+
+TEST_F(HostCodes, EveryCodeSentIsTheEditorsNumber) {
+  Load();
+  Place(30, 100, 129);
+  editor.doc().maxScrollX = 10;
+  editor.doc().scroll.x = 25;  // the scroll drops the column, so the caret is set again
+  editor.doc().caret.x = 31;
+  editor.ClearCalls();
+  editor.SendEvents(0x400);
+  editor.SendEvents(0x20);
+  EXPECT_EQ(OpenByCommand({Click(IDOK)}), IDOK);
+
+  std::vector<SentCode> sent;
+  for (const auto& call : editor.calls()) sent.push_back({call.code, call.wParam, call.toFrame});
+  const std::vector<SentCode> expected = {
+      // The settings reload: the host's version, then four profile reads at the frame.
+      {0x828, 0, false},
+      {0x856, 0, true},
+      {0x856, 0, true},
+      {0x856, 0, true},
+      {0x856, 0, true},
+      // The caret move: hidden lines (information 333), page, caret, scroll position twice, the
+      // scroll and its read-back, then the caret placed again with flag 0x10000.
+      {0x83A, 333, false},
+      {0x808, 0, false},
+      {0x806, 0, false},
+      {0x809, 0, false},
+      {0x809, 0, false},
+      {0x813, 0, false},
+      {0x809, 0, false},
+      {0x806, 0, false},
+      {0x812, 0x10000, false},
+      // OK: four profile writes at the frame.
+      {0x855, 0, true},
+      {0x855, 0, true},
+      {0x855, 0, true},
+      {0x855, 0, true},
+  };
+  EXPECT_EQ(sent, expected) << "sent:\n" << Describe(sent) << "expected:\n" << Describe(expected);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "tests/soak/resource_watch.h"
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -64,6 +62,23 @@ DWORD WindowsOfProcess() {
   return tally.windows;
 }
 
+// The committed private memory of the process, from its own view of its address space: what
+// Windows counts as private bytes. Wine's counters do not give it: PrivateUsage is 0, and
+// PagefileUsage is the anonymous memory of the Unix process, which under qemu-user holds the
+// emulator's own (translated code, its heap) and grows with every DLL mapped again, whoever's.
+uint64_t CommittedPrivateBytes() {
+  uint64_t total = 0;
+  const unsigned char* at = nullptr;
+  MEMORY_BASIC_INFORMATION region{};
+  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    const auto* next = static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
 }  // namespace
 
 ResourceSample SampleResources(uint64_t step, uint64_t timers, int64_t liveBlocks) {
@@ -75,13 +90,7 @@ ResourceSample SampleResources(uint64_t step, uint64_t timers, int64_t liveBlock
   s.gdiObjects = GetGuiResources(self, GR_GDIOBJECTS);
   GetProcessHandleCount(self, &s.handles);
   if (s.handles == 0) s.handles = HandlesInSystemList();
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                           sizeof memory)) {
-    // Wine leaves PrivateUsage at 0; PagefileUsage is the same count on Windows.
-    s.privateBytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
-  }
+  s.privateBytes = CommittedPrivateBytes();
   s.timers = timers;
   s.liveBlocks = liveBlocks;
   return s;
