@@ -33,7 +33,8 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   judge() {
     local pattern=$3 line
     [ "$1" = 0 ] || pattern="^FAILED|$pattern"
-    line=$(tr -d "\r" <"$2" | grep -E "$pattern" | tail -n 4 | tr -s " " | paste -sd ";" -)
+    line=$(tr -d "\r" <"$2" | grep -E "$pattern" | sed "s/^$arch: //" | tail -n 4 | tr -s " " |
+      paste -sd ";" -)
     if [ "$1" = 0 ]; then
       run_passed "$4$line"
     else
@@ -61,7 +62,7 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     status=0
     "$ROOT/scripts/wine-run.sh" $arch "$soak" "$steps" --seed "$seed" \
       --samples "$(winpath "$BUILD_ROOT/$arch/soak-samples.txt")" | tee "$log" || status=$?
-    judge $status "$log" "steps/s$|passed, [0-9]+ failed$" "$arch$how: "
+    judge $status "$log" "^$arch: .*(steps/s|the last|failed)$" "$arch$how: "
     # The control: the same steps with a stand-in DLL loaded and freed where the plug-in is. A
     # count that grows here too is the host'"'"'s or Wine'"'"'s, not the plug-in'"'"'s.
     echo "---- $arch control run: the same steps with a stand-in DLL instead of the plug-in"
