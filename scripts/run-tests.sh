@@ -50,7 +50,8 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     grep -qE "^100% tests passed, 0 tests failed out of [1-9]" "$log" || ok=0
     how=
     [ $arch = i686 ] && how=" (32-bit programs $BITS32)"
-    line="$arch$how: $(grep -E "tests passed|Total Test time" "$log" | tr -s " " | paste -sd ";" -)"
+    counts=$(grep -E "tests passed|Total Test time" "$log" | tr -s " " | paste -sd ";" -)
+    line="$arch$how: ${counts:-no tests ran}"
     if [ $ok = 1 ]; then run_passed "$line"; else run_failed "$line"; fi
     kill "$holder" 2>/dev/null || true
     "$WINESERVER" -k || true
