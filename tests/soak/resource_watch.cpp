@@ -1,5 +1,7 @@
 #include "tests/soak/resource_watch.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -62,6 +64,46 @@ DWORD WindowsOfProcess() {
   return tally.windows;
 }
 
+// The GDI handle table the process environment block points to. A 32-bit process on a 64-bit
+// system (WoW64, also under Wine) has it only in its 64-bit block, reached from the 64-bit thread
+// block whose address the 32-bit one keeps in its GDI batch count field.
+const unsigned char* GdiHandleTable() {
+#if defined(_WIN64)
+  const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  return *reinterpret_cast<const unsigned char* const*>(peb + 0xF8);
+#else
+  const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  const auto* table = *reinterpret_cast<const unsigned char* const*>(peb + 0x94);
+  if (table != nullptr) return table;
+  const auto* teb = reinterpret_cast<const unsigned char*>(NtCurrentTeb());
+  const ULONG teb64 = *reinterpret_cast<const ULONG*>(teb + 0xF70);
+  if (teb64 == 0) return nullptr;
+  const auto peb64 = *reinterpret_cast<const ULONGLONG*>(static_cast<ULONG_PTR>(teb64) + 0x60);
+  const auto table64 = *reinterpret_cast<const ULONGLONG*>(static_cast<ULONG_PTR>(peb64) + 0xF8);
+  return reinterpret_cast<const unsigned char*>(static_cast<ULONG_PTR>(table64));
+#endif
+}
+
+// The process's GDI objects from its GDI handle table, where GetGuiResources answers 0 (Wine).
+// Under Wine each entry is 24 bytes on both architectures (its object and user pointers are
+// 64-bit fields), with the object's type in the byte at offset 14, 0 for a free entry. Only the
+// committed part of the table is read.
+DWORD GdiObjectsInHandleTable() {
+  constexpr size_t EntrySize = 24, TypeOffset = 14, MaxEntries = 0x10000;
+  const unsigned char* table = GdiHandleTable();
+  MEMORY_BASIC_INFORMATION region{};
+  if (table == nullptr || VirtualQuery(table, &region, sizeof region) != sizeof region ||
+      region.State != MEM_COMMIT) {
+    return 0;
+  }
+  const size_t committed = static_cast<size_t>(
+      static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize - table);
+  const size_t entries = std::min(MaxEntries, committed / EntrySize);
+  DWORD objects = 0;
+  for (size_t i = 0; i < entries; ++i) objects += table[i * EntrySize + TypeOffset] != 0 ? 1 : 0;
+  return objects;
+}
+
 // The committed private memory of the process, from its own view of its address space: what
 // Windows counts as private bytes. Wine's counters do not give it: PrivateUsage is 0, and
 // PagefileUsage is the anonymous memory of the Unix process, which under qemu-user holds the
@@ -88,6 +130,7 @@ ResourceSample SampleResources(uint64_t step, uint64_t timers, int64_t liveBlock
   s.userObjects = GetGuiResources(self, GR_USEROBJECTS);
   if (s.userObjects == 0) s.userObjects = WindowsOfProcess();
   s.gdiObjects = GetGuiResources(self, GR_GDIOBJECTS);
+  if (s.gdiObjects == 0) s.gdiObjects = GdiObjectsInHandleTable();
   GetProcessHandleCount(self, &s.handles);
   if (s.handles == 0) s.handles = HandlesInSystemList();
   s.privateBytes = CommittedPrivateBytes();
@@ -106,8 +149,7 @@ std::vector<std::string> ResourceTable(const std::vector<ResourceSample>& sample
   static const Count counts[] = {
       {"USER objects (windows)", [](const ResourceSample& s) { return int64_t{s.userObjects}; },
        16},
-      {"GDI objects (0: unknown)", [](const ResourceSample& s) { return int64_t{s.gdiObjects}; },
-       16},
+      {"GDI objects", [](const ResourceSample& s) { return int64_t{s.gdiObjects}; }, 16},
       {"kernel handles", [](const ResourceSample& s) { return int64_t{s.handles}; }, 32},
       {"private bytes",
        [](const ResourceSample& s) { return static_cast<int64_t>(s.privateBytes); }, 4 << 20},
