@@ -94,6 +94,10 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         --samples "$(winpath "$BUILD_ROOT/$arch/soak-dialog-control-samples.txt")" |
         tee "$dialogControl" || status=$?
       judge $status "$dialogControl" "^$arch: |^FAILED|private bytes" "$arch dialog control: "
+      for run in soak-dialog soak-dialog-control; do
+        [ -f "$BUILD_ROOT/$arch/$run-samples.txt" ] &&
+          charted+=("$arch${run#soak}=$(winpath "$BUILD_ROOT/$arch/$run-samples.txt")")
+      done
     fi
     "$WINESERVER" -k || true
   done
@@ -106,7 +110,8 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     if WINEPREFIX=$BUILD_ROOT/$chartArch/wineprefix "$ROOT/scripts/wine-run.sh" $chartArch \
         "$chart" "$(winpath "$picture.bmp")" "${charted[@]}" &&
       convert "$picture.bmp" -strip -define png:exclude-chunks=date,time "$picture.png"; then
-      if [ "$steps" = 1000000 ] && [ ${#charted[@]} = 4 ]; then
+      # A full default run: a million steps and 10000 openings on both architectures.
+      if [ "$steps" = 1000000 ] && [ "$rounds" = 10000 ] && [ ${#charted[@]} = 8 ]; then
         cp "$picture.png" "$ROOT/docs/soak-resources.png"
         picture=$ROOT/docs/soak-resources
       fi
