@@ -98,7 +98,8 @@ SYMBOL(_load_config_used):
   .short 0         // DependentLoadFlags
   POINTER 0        // EditList
   POINTER SYMBOL(__stack_chk_guard)  // SecurityCookie: the loader makes it random
-  // SEHandlerTable, SEHandlerCount: none; the module registers no exception handler.
+  // SEHandlerTable, SEHandlerCount: none. The 32-bit module registers no exception handler and
+  // says so in its header (no SEH); x86_64 unwinds through its tables instead.
   POINTER 0
   POINTER 0
 #if defined(__x86_64__)
