@@ -1,18 +1,19 @@
 # Shared by the toolchain files: cross-compiles for Windows with Clang and LLD against the
 # MinGW-w64 sysroot and GCC's C++ library (posix threads, for std::mutex in GoogleTest), and runs
 # the built programs under Wine. Clang with LLD gives thread_local the system's own implicit TLS;
-# GCC for MinGW only has emulated TLS, which allocates on a thread's first use.
+# GCC for MinGW only has emulated TLS, which allocates on a thread's first use. Version 19: the
+# first in Debian 12 that compiles and links Control Flow Guard for MinGW targets.
 # The including file sets BRINKWATCHER_ARCH (i686 or x86_64).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${BRINKWATCHER_ARCH})
 set(triple ${BRINKWATCHER_ARCH}-w64-mingw32)
 set(gcc_dir /usr/lib/gcc/${triple}/12-posix)
 
-set(CMAKE_C_COMPILER clang)
+set(CMAKE_C_COMPILER clang-19)
 set(CMAKE_C_COMPILER_TARGET ${triple})
-set(CMAKE_CXX_COMPILER clang++)
+set(CMAKE_CXX_COMPILER clang++-19)
 set(CMAKE_CXX_COMPILER_TARGET ${triple})
-set(CMAKE_ASM_COMPILER clang)
+set(CMAKE_ASM_COMPILER clang-19)
 set(CMAKE_ASM_COMPILER_TARGET ${triple})
 set(CMAKE_RC_COMPILER ${triple}-windres)
 

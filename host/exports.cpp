@@ -53,6 +53,8 @@ INT_PTR ShowProperties(HWND view) {
 
 extern "C" {
 
+// The image's entry point: the DLL has no C runtime start-up (see CMakeLists.txt), so the loader
+// calls this directly, for every process and thread event.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     ModuleInstance = instance;

@@ -12,9 +12,12 @@ LOG=${INSTALL_LOG:-${BUILD:-$ROOT/build}/install.log}
 mkdir -p "$(dirname "$LOG")"
 touch "$LOG"
 
+# The build's Clang, LLD and clang-tidy are version 19 (Debian 12's default, 14, has no Control
+# Flow Guard for MinGW targets); the default clang still compiles the 32-bit probe.
 packages=(cmake make googletest
           g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld clang-tidy
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld
+          clang-19 lld-19 clang-tidy-19
           wine wine32:i386 wine32-preloader:i386 wine64 xvfb xauth x11-apps imagemagick
           fonts-ipafont-gothic clang-format zip unzip python3 git)
 # Only where the kernel runs no 32-bit code (or BRINKWATCHER_EMULATE_32BIT=1).

@@ -1,6 +1,8 @@
 #include "tests/support/pe_image.h"
 
 #include <cctype>
+#include <cstring>
+#include <set>
 
 namespace testing_support {
 
@@ -37,6 +39,28 @@ std::vector<std::string> ReadImportedDlls(const PeImage& pe) {
     dlls.push_back(name);
   }
   return dlls;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadImportedFunctions(const PeImage& pe) {
+  std::vector<std::pair<std::string, std::string>> functions;
+  const std::vector<std::string> dlls = ReadImportedDlls(pe);
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+  for (size_t i = 0; i < dlls.size(); ++i) {
+    const auto* d = pe.At<IMAGE_IMPORT_DESCRIPTOR>(
+        dir.VirtualAddress + static_cast<uint32_t>(i * sizeof(IMAGE_IMPORT_DESCRIPTOR)));
+    if (d == nullptr) break;
+    uint32_t at = d->OriginalFirstThunk != 0 ? d->OriginalFirstThunk : d->FirstThunk;
+    for (const IMAGE_THUNK_DATA* t = pe.At<IMAGE_THUNK_DATA>(at);
+         t != nullptr && t->u1.AddressOfData != 0; t = pe.At<IMAGE_THUNK_DATA>(at)) {
+      if (!IMAGE_SNAP_BY_ORDINAL(t->u1.Ordinal)) {
+        // Hint, then the name.
+        functions.emplace_back(dlls[i],
+                               pe.StringAt(static_cast<uint32_t>(t->u1.AddressOfData) + 2));
+      }
+      at += sizeof(IMAGE_THUNK_DATA);
+    }
+  }
+  return functions;
 }
 
 std::vector<Resource> ReadResources(const PeImage& pe) {
@@ -98,6 +122,356 @@ std::vector<std::wstring> StringBlock(const Resource& block) {
     strings.push_back(text);
   }
   return strings;
+}
+
+// ---- Exploit mitigations
+
+LoadConfig ReadLoadConfig(const PeImage& pe) {
+  LoadConfig config;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
+  const auto* size = dir.Size >= sizeof(DWORD) ? pe.At<DWORD>(dir.VirtualAddress) : nullptr;
+  if (size == nullptr) return config;
+  config.present = true;
+  // Only what the record says it holds: the fields past its Size stay zero.
+  const uint32_t known = std::min<uint32_t>(*size, sizeof(LoadConfiguration));
+  auto* into = reinterpret_cast<unsigned char*>(&config.fields);
+  for (uint32_t i = 0; i < known; ++i) {
+    const auto* byte = pe.At<unsigned char>(dir.VirtualAddress + i);
+    if (byte == nullptr) return LoadConfig{};
+    into[i] = *byte;
+  }
+  return config;
+}
+
+std::vector<uint32_t> GuardFunctionRvas(const PeImage& pe) {
+  std::vector<uint32_t> rvas;
+  const LoadConfig config = ReadLoadConfig(pe);
+  if (!config.Reaches(offsetof(LoadConfiguration, GuardFlags), sizeof(DWORD))) return rvas;
+  const LoadConfiguration& c = config.fields;
+  if (c.GuardCFFunctionTable == 0) return rvas;
+  const auto table = static_cast<uint32_t>(c.GuardCFFunctionTable - pe.imageBase());
+  const uint32_t stride = 4 + (c.GuardFlags >> GuardCfFunctionTableStrideShift);
+  for (ULONG_PTR i = 0; i < c.GuardCFFunctionCount; ++i) {
+    const auto* rva = pe.At<uint32_t>(table + static_cast<uint32_t>(i) * stride);
+    if (rva == nullptr) break;
+    rvas.push_back(*rva);
+  }
+  return rvas;
+}
+
+bool IsGuardTarget(const PeImage& pe, uint32_t rva) {
+  const std::vector<uint32_t> rvas = GuardFunctionRvas(pe);
+  return std::find(rvas.begin(), rvas.end(), rva) != rvas.end();
+}
+
+uint32_t ExtendedDllCharacteristics(const PeImage& pe) {
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_DEBUG);
+  for (uint32_t at = 0; at + sizeof(IMAGE_DEBUG_DIRECTORY) <= dir.Size;
+       at += sizeof(IMAGE_DEBUG_DIRECTORY)) {
+    const auto* entry = pe.At<IMAGE_DEBUG_DIRECTORY>(dir.VirtualAddress + at);
+    if (entry == nullptr) break;
+    if (entry->Type != DebugTypeExDllCharacteristics || entry->SizeOfData < sizeof(uint32_t)) {
+      continue;
+    }
+    const auto* flags = pe.At<uint32_t>(entry->AddressOfRawData);
+    return flags != nullptr ? *flags : 0;
+  }
+  return 0;
+}
+
+std::vector<uint32_t> TlsCallbackRvas(const PeImage& pe) {
+  std::vector<uint32_t> rvas;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_TLS);
+  const auto* tls = dir.Size != 0 ? pe.At<IMAGE_TLS_DIRECTORY>(dir.VirtualAddress) : nullptr;
+  if (tls == nullptr || tls->AddressOfCallBacks == 0) return rvas;
+  auto at = static_cast<uint32_t>(tls->AddressOfCallBacks - pe.imageBase());
+  for (const auto* callback = pe.At<ULONG_PTR>(at); callback != nullptr && *callback != 0;
+       callback = pe.At<ULONG_PTR>(at += sizeof(ULONG_PTR))) {
+    rvas.push_back(static_cast<uint32_t>(*callback - pe.imageBase()));
+  }
+  return rvas;
+}
+
+std::vector<uint32_t> BaseRelocationRvas(const PeImage& pe) {
+  std::vector<uint32_t> rvas;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC);
+  for (uint32_t at = 0; at + sizeof(IMAGE_BASE_RELOCATION) <= dir.Size;) {
+    const auto* block = pe.At<IMAGE_BASE_RELOCATION>(dir.VirtualAddress + at);
+    if (block == nullptr || block->SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION)) break;
+    for (uint32_t e = sizeof(IMAGE_BASE_RELOCATION); e + 2 <= block->SizeOfBlock; e += 2) {
+      const auto* entry = pe.At<uint16_t>(dir.VirtualAddress + at + e);
+      if (entry == nullptr) break;
+      const int type = *entry >> 12;
+      if (type == IMAGE_REL_BASED_HIGHLOW || type == IMAGE_REL_BASED_DIR64) {
+        rvas.push_back(block->VirtualAddress + (*entry & 0xFFFu));
+      }
+    }
+    at += block->SizeOfBlock;
+  }
+  return rvas;
+}
+
+const IMAGE_SECTION_HEADER* SectionOf(const std::vector<IMAGE_SECTION_HEADER>& sections,
+                                      uint32_t rva) {
+  for (const auto& s : sections) {
+    if (rva >= s.VirtualAddress && rva - s.VirtualAddress < s.Misc.VirtualSize) return &s;
+  }
+  return nullptr;
+}
+
+namespace {
+
+bool Executable(const IMAGE_SECTION_HEADER& s) {
+  return (s.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0;
+}
+bool Writable(const IMAGE_SECTION_HEADER& s) {
+  return (s.Characteristics & IMAGE_SCN_MEM_WRITE) != 0;
+}
+
+uint32_t Le32(const std::vector<unsigned char>& bytes, size_t at) {
+  uint32_t value;
+  std::memcpy(&value, bytes.data() + at, sizeof value);
+  return value;
+}
+
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// The RVA a VA of the image stands for; ~0 for a VA outside it.
+uint32_t RvaOf(const PeImage& pe, ULONG_PTR va) {
+  return va >= pe.imageBase() && va - pe.imageBase() < 0x80000000u
+             ? static_cast<uint32_t>(va - pe.imageBase())
+             : ~0u;
+}
+
+}  // namespace
+
+std::vector<SegmentOperand> FsOperands(const PeImage& pe) {
+  std::vector<SegmentOperand> operands;
+  const auto isPrefix = [](unsigned char b) {
+    return b == 0x66 || b == 0xF0 || b == 0xF2 || b == 0xF3;
+  };
+  for (const auto& section : pe.Sections()) {
+    if (!Executable(section)) continue;
+    const std::vector<unsigned char> code = pe.SectionBytes(section);
+    for (size_t i = 0; i < code.size(); ++i) {
+      if (code[i] != 0x64) continue;  // FS
+      size_t at = i + 1;
+      while (at < code.size() && isPrefix(code[at])) ++at;
+      if (at >= code.size()) break;
+      size_t displacement = 0;
+      if (code[at] >= 0xA0 && code[at] <= 0xA3) {
+        displacement = at + 1;  // mov between the accumulator and a fixed address
+      } else {
+        const size_t modrm = at + (code[at] == 0x0F ? 2 : 1);
+        if (modrm >= code.size()) continue;
+        const unsigned mod = code[modrm] >> 6;
+        const unsigned rm = code[modrm] & 7u;
+        if (mod == 0 && rm == 5) {
+          displacement = modrm + 1;  // [disp32]
+        } else if (mod == 0 && rm == 4 && modrm + 1 < code.size() && (code[modrm + 1] & 7u) == 5 &&
+                   (code[modrm + 1] >> 3 & 7u) == 4) {
+          displacement = modrm + 2;  // SIB without base or index: [disp32]
+        } else {
+          continue;  // an address in registers: not a fixed one
+        }
+      }
+      if (displacement + 4 > code.size()) continue;
+      operands.push_back(
+          {section.VirtualAddress + static_cast<uint32_t>(i), Le32(code, displacement)});
+    }
+  }
+  return operands;
+}
+
+int CodeReferencesTo(const PeImage& pe, uint32_t rva) {
+  const std::vector<IMAGE_SECTION_HEADER> sections = pe.Sections();
+  const std::vector<uint32_t> relocated = BaseRelocationRvas(pe);
+  // The data itself, and every relocated pointer to it outside the code.
+  std::set<uint32_t> slots = {rva};
+  for (uint32_t at : relocated) {
+    const IMAGE_SECTION_HEADER* s = SectionOf(sections, at);
+    const auto* pointer = pe.At<ULONG_PTR>(at);
+    if (s != nullptr && !Executable(*s) && pointer != nullptr && RvaOf(pe, *pointer) == rva) {
+      slots.insert(at);
+    }
+  }
+  int references = 0;
+#if defined(_WIN64)
+  for (const auto& section : sections) {
+    if (!Executable(section)) continue;
+    const std::vector<unsigned char> code = pe.SectionBytes(section);
+    for (size_t i = 0; i + 4 <= code.size(); ++i) {
+      const auto displacement = static_cast<int32_t>(Le32(code, i));
+      const int64_t target =
+          int64_t{section.VirtualAddress} + static_cast<int64_t>(i) + 4 + displacement;
+      references += target >= 0 && slots.count(static_cast<uint32_t>(target)) != 0;
+    }
+  }
+#else
+  for (uint32_t at : relocated) {
+    const IMAGE_SECTION_HEADER* s = SectionOf(sections, at);
+    const auto* address = pe.At<uint32_t>(at);
+    references += s != nullptr && Executable(*s) && address != nullptr &&
+                  slots.count(RvaOf(pe, *address)) != 0;
+  }
+#endif
+  return references;
+}
+
+std::vector<Mitigation> ReportMitigations(const PeImage& pe) {
+  std::vector<Mitigation> report;
+  const auto note = [&](const char* name, bool holds, std::string detail) {
+    report.push_back({name, holds, std::move(detail)});
+  };
+  const std::vector<IMAGE_SECTION_HEADER> sections = pe.Sections();
+  const auto sectionName = [](const IMAGE_SECTION_HEADER* s) {
+    return s == nullptr ? std::string("none")
+                        : std::string(reinterpret_cast<const char*>(s->Name),
+                                      strnlen(reinterpret_cast<const char*>(s->Name), 8));
+  };
+
+  // The header's flags.
+  const WORD dll = pe.dllCharacteristics();
+  const struct {
+    const char* name;
+    WORD bit;
+  } flags[] = {
+      {"DYNAMIC_BASE", IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE},
+      {"HIGH_ENTROPY_VA", IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA},
+      {"NX_COMPAT", IMAGE_DLLCHARACTERISTICS_NX_COMPAT},
+      {"NO_SEH", IMAGE_DLLCHARACTERISTICS_NO_SEH},
+      {"GUARD_CF", IMAGE_DLLCHARACTERISTICS_GUARD_CF},
+  };
+  for (const auto& flag : flags) {
+    note(flag.name, (dll & flag.bit) != 0, "DllCharacteristics " + Hex(dll));
+  }
+
+  // ASLR moves the image only if the loader can fix it up.
+  const std::vector<uint32_t> relocated = BaseRelocationRvas(pe);
+  note("RELOCATIONS",
+       (pe.fileCharacteristics() & IMAGE_FILE_RELOCS_STRIPPED) == 0 && !relocated.empty(),
+       std::to_string(relocated.size()) + " base relocations");
+
+  // The load configuration and Control Flow Guard's part of it.
+  const LoadConfig config = ReadLoadConfig(pe);
+  const LoadConfiguration& c = config.fields;
+  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
+  const bool guardFields = config.Reaches(offsetof(LoadConfiguration, GuardFlags), sizeof(DWORD));
+  note("LOAD_CONFIG", guardFields && dir.Size == c.Size && dir.VirtualAddress % sizeof(void*) == 0,
+       "Size " + Hex(c.Size) + ", directory size " + Hex(dir.Size) + " at " +
+           Hex(dir.VirtualAddress));
+  note("GUARD_CF_INSTRUMENTED", (c.GuardFlags & GuardCfInstrumented) != 0,
+       "GuardFlags " + Hex(c.GuardFlags));
+
+  // A pointer the instrumented code calls through: read-only after the loader's write, and
+  // starting at code of the module's own.
+  const auto callPointer = [&](const char* name, ULONG_PTR va) {
+    const uint32_t at = RvaOf(pe, va);
+    const IMAGE_SECTION_HEADER* home = SectionOf(sections, at);
+    const auto* value = home != nullptr ? pe.At<ULONG_PTR>(at) : nullptr;
+    const IMAGE_SECTION_HEADER* target =
+        value != nullptr ? SectionOf(sections, RvaOf(pe, *value)) : nullptr;
+    note(name,
+         home != nullptr && !Writable(*home) && !Executable(*home) && target != nullptr &&
+             Executable(*target),
+         "at " + Hex(va) + " in " + sectionName(home) + ", to " +
+             (value != nullptr ? Hex(*value) : std::string("nothing")) + " in " +
+             sectionName(target));
+  };
+  callPointer("GUARD_CF_CHECK_FUNCTION", guardFields ? c.GuardCFCheckFunctionPointer : 0);
+#if defined(_WIN64)
+  callPointer("GUARD_CF_DISPATCH_FUNCTION", guardFields ? c.GuardCFDispatchFunctionPointer : 0);
+#endif
+
+  const std::vector<uint32_t> targets = GuardFunctionRvas(pe);
+  bool ordered = std::is_sorted(targets.begin(), targets.end()) &&
+                 std::adjacent_find(targets.begin(), targets.end()) == targets.end();
+  bool inCode = true;
+  for (uint32_t rva : targets) {
+    const IMAGE_SECTION_HEADER* s = SectionOf(sections, rva);
+    inCode = inCode && s != nullptr && Executable(*s);
+  }
+  note("GUARD_CF_FUNCTION_TABLE",
+       (c.GuardFlags & GuardCfFunctionTablePresent) != 0 && !targets.empty() && ordered && inCode,
+       std::to_string(targets.size()) + " entries" + (ordered ? "" : ", not in order") +
+           (inCode ? "" : ", some outside the code"));
+  const auto listed = [&](uint32_t rva) {
+    return std::find(targets.begin(), targets.end(), rva) != targets.end();
+  };
+  note("GUARD_CF_ENTRY_POINT", listed(pe.entryPoint()), "entry point " + Hex(pe.entryPoint()));
+  std::string unlisted;
+  const std::vector<uint32_t> callbacks = TlsCallbackRvas(pe);
+  for (uint32_t rva : callbacks) {
+    if (!listed(rva)) unlisted += " " + Hex(rva);
+  }
+  note("GUARD_CF_TLS_CALLBACKS", unlisted.empty(),
+       std::to_string(callbacks.size()) + " TLS callbacks" +
+           (unlisted.empty() ? "" : ", not listed:" + unlisted));
+
+  // The stack protector's cookie: where the loader finds it, still at the value it replaces,
+  // and read by the code.
+  const bool cookieField =
+      config.Reaches(offsetof(LoadConfiguration, SecurityCookie), sizeof(ULONG_PTR));
+  const uint32_t cookie = cookieField ? RvaOf(pe, c.SecurityCookie) : ~0u;
+  const IMAGE_SECTION_HEADER* cookieHome = SectionOf(sections, cookie);
+  const auto* cookieValue = cookieHome != nullptr ? pe.At<ULONG_PTR>(cookie) : nullptr;
+  note("SECURITY_COOKIE",
+       cookieHome != nullptr && Writable(*cookieHome) && !Executable(*cookieHome) &&
+           cookieValue != nullptr && *cookieValue == DefaultSecurityCookie,
+       "at " + Hex(cookieField ? c.SecurityCookie : 0) + " in " + sectionName(cookieHome) +
+           ", holding " + (cookieValue != nullptr ? Hex(*cookieValue) : std::string("nothing")));
+  const int cookieReads = cookieHome != nullptr ? CodeReferencesTo(pe, cookie) : 0;
+  note("STACK_PROTECTOR", cookieReads > 0, std::to_string(cookieReads) + " reads of the cookie");
+
+  const uint32_t extended = ExtendedDllCharacteristics(pe);
+  note("CET_COMPAT", (extended & DllCharacteristicsExCetCompat) != 0,
+       "extended DLL characteristics " + Hex(extended));
+
+  // No page that is both writable and executable, and none writable and shared between
+  // processes.
+  std::string writableCode;
+  std::string sharedData;
+  for (const auto& s : sections) {
+    if (Writable(s) && Executable(s)) writableCode += " " + sectionName(&s);
+    if (Writable(s) && (s.Characteristics & IMAGE_SCN_MEM_SHARED) != 0) {
+      sharedData += " " + sectionName(&s);
+    }
+  }
+  note("NO_WRITABLE_CODE", writableCode.empty(),
+       writableCode.empty() ? "no section both writable and executable" : writableCode);
+  note("NO_SHARED_WRITABLE_DATA", sharedData.empty(),
+       sharedData.empty() ? "no shared writable section" : sharedData);
+
+  // 32-bit: nothing registers an exception handler, as NO_SEH promises. A handler is registered by
+  // linking a record into the chain at FS:0, or by a runtime routine that does it for the code
+  // (imported under these names); an image with a safe-handler table would list them.
+#if !defined(_WIN64)
+  const std::vector<SegmentOperand> fs = FsOperands(pe);
+  std::string chainAccesses;
+  for (const auto& operand : fs) {
+    if (operand.displacement == 0) chainAccesses += " " + Hex(operand.rva);
+  }
+  std::string handlerImports;
+  for (const auto& [library, function] : ReadImportedFunctions(pe)) {
+    if (function.rfind("_except_handler", 0) == 0 || function.rfind("__CxxFrameHandler", 0) == 0 ||
+        function.rfind("_EH_prolog", 0) == 0 || function == "_SEH_prolog4") {
+      handlerImports += " " + function;
+    }
+  }
+  const bool table = c.SEHandlerTable != 0 || c.SEHandlerCount != 0;
+  // A scan that sees no FS operand at all proves nothing; the plug-in's thread-local state gives
+  // it some (FS:0x2C, the thread's TLS array).
+  note("NO_SEH_HANDLERS", !fs.empty() && chainAccesses.empty() && handlerImports.empty() && !table,
+       std::to_string(fs.size()) + " fixed FS operands" +
+           (chainAccesses.empty() ? "" : "; FS:0 at" + chainAccesses) +
+           (handlerImports.empty() ? "" : "; imports" + handlerImports) +
+           (table ? "; a safe-handler table" : ""));
+#endif
+  return report;
 }
 
 }  // namespace testing_support

@@ -1,13 +1,16 @@
 #pragma once
 // A built DLL read as bytes, the way the loader would see it: its headers, exports, imported
-// libraries and resources. Used by the tests that check the plug-in's file itself.
+// libraries, resources and exploit mitigations. Used by the tests that check the plug-in's file
+// itself.
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -37,6 +40,23 @@ class PeImage {
   bool valid() const { return nt_ != nullptr; }
   WORD machine() const { return nt_->FileHeader.Machine; }
   uint64_t imageBase() const { return nt_->OptionalHeader.ImageBase; }
+  WORD fileCharacteristics() const { return nt_->FileHeader.Characteristics; }
+  WORD dllCharacteristics() const { return nt_->OptionalHeader.DllCharacteristics; }
+  uint32_t entryPoint() const { return nt_->OptionalHeader.AddressOfEntryPoint; }
+
+  std::vector<IMAGE_SECTION_HEADER> Sections() const {
+    const auto* first = IMAGE_FIRST_SECTION(nt_);
+    return {first, first + nt_->FileHeader.NumberOfSections};
+  }
+
+  // A section's bytes as the file holds them (no more than its virtual size).
+  std::vector<unsigned char> SectionBytes(const IMAGE_SECTION_HEADER& s) const {
+    const size_t begin = std::min<size_t>(s.PointerToRawData, bytes_.size());
+    const size_t size =
+        std::min<size_t>({s.SizeOfRawData, s.Misc.VirtualSize, bytes_.size() - begin});
+    return {bytes_.begin() + static_cast<ptrdiff_t>(begin),
+            bytes_.begin() + static_cast<ptrdiff_t>(begin + size)};
+  }
 
   IMAGE_DATA_DIRECTORY Directory(int index) const {
     return nt_->OptionalHeader.DataDirectory[index];
@@ -95,10 +115,139 @@ struct Resource {
 };
 constexpr uint32_t NamedEntry = 0xFFFFFFFF;  // the plug-in names none of its resources
 
+// Every function imported by name, as (library in upper case, function).
+std::vector<std::pair<std::string, std::string>> ReadImportedFunctions(const PeImage& pe);
+
 // Every resource: type, id, language and its bytes.
 std::vector<Resource> ReadResources(const PeImage& pe);
 const Resource* FindIn(const std::vector<Resource>& all, uint32_t type, uint32_t id);
 // The 16 counted UTF-16 strings of one string-table block.
 std::vector<std::wstring> StringBlock(const Resource& block);
+
+// ---- Exploit mitigations
+
+// What this MinGW-w64's winnt.h does not name yet.
+constexpr uint32_t GuardCfInstrumented = 0x100;
+constexpr uint32_t GuardCfFunctionTablePresent = 0x400;
+constexpr uint32_t GuardCfFunctionTableStrideShift = 28;  // extra bytes behind each entry's RVA
+constexpr uint32_t DebugTypeExDllCharacteristics = 20;
+constexpr uint32_t DllCharacteristicsExCetCompat = 0x1;
+// What Microsoft's linkers write as the stack cookie and the loader replaces with a random value.
+#if defined(_WIN64)
+constexpr ULONG_PTR DefaultSecurityCookie = 0x00002B992DDFA232;
+#else
+constexpr ULONG_PTR DefaultSecurityCookie = 0xBB40E64E;
+#endif
+
+// The load configuration up to its long-jump table, at this program's width: this MinGW-w64's
+// IMAGE_LOAD_CONFIG_DIRECTORY stops before the guard fields.
+struct LoadConfiguration {
+  DWORD Size;
+  DWORD TimeDateStamp;
+  WORD MajorVersion;
+  WORD MinorVersion;
+  DWORD GlobalFlagsClear;
+  DWORD GlobalFlagsSet;
+  DWORD CriticalSectionDefaultTimeout;
+  ULONG_PTR DeCommitFreeBlockThreshold;
+  ULONG_PTR DeCommitTotalFreeThreshold;
+  ULONG_PTR LockPrefixTable;
+  ULONG_PTR MaximumAllocationSize;
+  ULONG_PTR VirtualMemoryThreshold;
+#if defined(_WIN64)
+  ULONG_PTR ProcessAffinityMask;
+  DWORD ProcessHeapFlags;
+#else
+  DWORD ProcessHeapFlags;
+  ULONG_PTR ProcessAffinityMask;
+#endif
+  WORD CSDVersion;
+  WORD DependentLoadFlags;
+  ULONG_PTR EditList;
+  ULONG_PTR SecurityCookie;
+  ULONG_PTR SEHandlerTable;
+  ULONG_PTR SEHandlerCount;
+  ULONG_PTR GuardCFCheckFunctionPointer;
+  ULONG_PTR GuardCFDispatchFunctionPointer;
+  ULONG_PTR GuardCFFunctionTable;
+  ULONG_PTR GuardCFFunctionCount;
+  DWORD GuardFlags;
+  WORD CodeIntegrityFlags;
+  WORD CodeIntegrityCatalog;
+  DWORD CodeIntegrityCatalogOffset;
+  DWORD CodeIntegrityReserved;
+  ULONG_PTR GuardAddressTakenIatEntryTable;
+  ULONG_PTR GuardAddressTakenIatEntryCount;
+  ULONG_PTR GuardLongJumpTargetTable;
+  ULONG_PTR GuardLongJumpTargetCount;
+};
+// Windows' layout: the guard fields start right after the SEH table's.
+static_assert(offsetof(LoadConfiguration, GuardCFCheckFunctionPointer) ==
+              (sizeof(void*) == 8 ? 0x70 : 0x48));
+static_assert(sizeof(LoadConfiguration) == (sizeof(void*) == 8 ? 0xC0 : 0x78));
+
+struct LoadConfig {
+  bool present = false;        // a load-configuration directory whose Size field the file holds
+  LoadConfiguration fields{};  // zero past `fields.Size`
+
+  // Whether the record reaches the end of the field at `offset` of `size` bytes.
+  bool Reaches(size_t offset, size_t size) const { return present && fields.Size >= offset + size; }
+};
+LoadConfig ReadLoadConfig(const PeImage& pe);
+
+// Control Flow Guard's table: every address the module lets an indirect call reach, as RVAs in
+// the file's order.
+std::vector<uint32_t> GuardFunctionRvas(const PeImage& pe);
+bool IsGuardTarget(const PeImage& pe, uint32_t rva);
+
+// The extended DLL characteristics of the debug directory's entry of type 20; 0 without one.
+uint32_t ExtendedDllCharacteristics(const PeImage& pe);
+
+// The TLS callbacks the loader calls at every thread's start and end, as RVAs.
+std::vector<uint32_t> TlsCallbackRvas(const PeImage& pe);
+
+// Every place a base relocation patches, as RVAs.
+std::vector<uint32_t> BaseRelocationRvas(const PeImage& pe);
+
+// The section that holds `rva`, or null.
+const IMAGE_SECTION_HEADER* SectionOf(const std::vector<IMAGE_SECTION_HEADER>& sections,
+                                      uint32_t rva);
+
+// 32-bit code: every FS-segment memory operand at a fixed address (no base or index register),
+// decoded at each FS prefix of the executable sections. FS:0 is the head of the thread's chain
+// of exception handlers, which a function that registers one reads and writes.
+struct SegmentOperand {
+  uint32_t rva;           // of the prefix
+  uint32_t displacement;  // the address within the segment
+};
+std::vector<SegmentOperand> FsOperands(const PeImage& pe);
+
+// How many places in the executable sections read the data at `rva`, directly or through a
+// pointer to it held elsewhere in the image. On x86 these are the base-relocated addresses in
+// the code; on x86_64 the RIP-relative operands, counted where a 32-bit displacement lands on
+// it from the end of its field (the form of a load into a register).
+int CodeReferencesTo(const PeImage& pe, uint32_t rva);
+
+// Each mitigation Windows offers a DLL, by name: whether the image has it and what was seen.
+//   DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT, NO_SEH, GUARD_CF: the header's DllCharacteristics.
+//   RELOCATIONS: base relocations present and not stripped, so that ASLR can move the image.
+//   LOAD_CONFIG: a load configuration that reaches GuardFlags, its Size the directory's.
+//   GUARD_CF_INSTRUMENTED: its GuardFlags say the code checks indirect calls.
+//   GUARD_CF_CHECK_FUNCTION, GUARD_CF_DISPATCH_FUNCTION (x86_64): the pointers the checks call
+//     through, in read-only data, starting at code of the image.
+//   GUARD_CF_FUNCTION_TABLE: the call targets, present, ordered and all in code.
+//   GUARD_CF_ENTRY_POINT, GUARD_CF_TLS_CALLBACKS: what the loader calls is among them.
+//   SECURITY_COOKIE: the stack cookie named, in writable data, at the value the loader replaces.
+//   STACK_PROTECTOR: the code reads that cookie.
+//   CET_COMPAT: the debug directory's extended characteristics say shadow-stack compatible.
+//   NO_WRITABLE_CODE, NO_SHARED_WRITABLE_DATA: section permissions.
+//   NO_SEH_HANDLERS (x86): no FS:0 access in the code, no handler routine imported, no
+//     safe-handler table; and the scan saw FS operands at all.
+struct Mitigation {
+  std::string name;
+  bool holds;
+  std::string detail;
+};
+std::vector<Mitigation> ReportMitigations(const PeImage& pe);
 
 }  // namespace testing_support
