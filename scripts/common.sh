@@ -24,6 +24,15 @@ install_and_build() {
     local tree
     tree=$(tree_of "$arch")
     echo "building $arch in ${tree#"$ROOT"/}"
+    # CMake keeps a tree's compiler once chosen: after a change of the toolchain files the tree
+    # is configured afresh (its built files stay and are rebuilt as needed).
+    local toolchain
+    toolchain=$(cat "$ROOT"/cmake/*.cmake | sha256sum | cut -c1-16)
+    if [ "$(cat "$tree/toolchain.sha" 2>/dev/null)" != "$toolchain" ]; then
+      rm -rf "$tree/CMakeCache.txt" "$tree/CMakeFiles"
+      mkdir -p "$tree"
+      echo "$toolchain" >"$tree/toolchain.sha"
+    fi
     cmake -S "$ROOT" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
       -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     cmake --build "$tree" ${BUILD_TARGET:+--target $BUILD_TARGET} -j"$(nproc)" \
