@@ -83,6 +83,8 @@ class GuardTargets : public PluginFixture {
   void SetUp() override {
     sim::InitCommonControlsLikeEditor();
     PluginFixture::SetUp();
+    // Another test's window taking the focus would cancel the repaint the session waits for.
+    testing_support::IgnoreFocusLoss(editor);
     Handed.clear();
     CheckHandedOver = false;
   }
