@@ -12,18 +12,7 @@
 // in the process can point them elsewhere. In writable data they would be the first thing an
 // attacker overwrites to switch the checks off.
 
-#if defined(__x86_64__)
-#define SYMBOL(name) name
-#define POINTER .quad
-#define POINTER_ALIGN 3
-#elif defined(__i386__)
-// 32-bit C names carry a leading underscore.
-#define SYMBOL(name) _##name
-#define POINTER .long
-#define POINTER_ALIGN 2
-#else
-#error "a load configuration for x86 and x86_64 only"
-#endif
+#include "host/asm_records.h"
 
 // Fails the assembly if the record's next field would not start at `offset`.
 .macro field_at offset
@@ -31,20 +20,6 @@
     .error "load configuration field misplaced"
   .endif
 .endm
-
-// Marks this object as built for Control Flow Guard (and, on x86, as registering no exception
-// handler): without the mark the linker would take every function this file names for a call
-// target, the pass-through dispatcher below among them.
-  .def @feat.00
-  .scl 3
-  .type 0
-  .endef
-  .globl @feat.00
-#if defined(__i386__)
-  .set @feat.00, 0x801
-#else
-  .set @feat.00, 0x800
-#endif
 
   .text
 // The checker's contract: the target is in ecx (x86) or rcx (x86_64); return if it may be called.

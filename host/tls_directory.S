@@ -9,30 +9,7 @@
 // instead. Its callback list is the usual .CRT$XLA ... .CRT$XLZ range, so a callback any later
 // object adds is still called (and shows in the image).
 
-#if defined(__x86_64__)
-#define SYMBOL(name) name
-#define POINTER .quad
-#define POINTER_ALIGN 3
-#elif defined(__i386__)
-#define SYMBOL(name) _##name
-#define POINTER .long
-#define POINTER_ALIGN 2
-#else
-#error "a TLS directory for x86 and x86_64 only"
-#endif
-
-// Marks the object as built for Control Flow Guard and, on x86, as registering no exception
-// handler: it holds no code at all.
-  .def @feat.00
-  .scl 3
-  .type 0
-  .endef
-  .globl @feat.00
-#if defined(__i386__)
-  .set @feat.00, 0x801
-#else
-  .set @feat.00, 0x800
-#endif
+#include "host/asm_records.h"
 
 // The template: everything the linker sorts between these two sections (.tls$$<variable>).
   .section .tls,"dw"

@@ -15,23 +15,13 @@
 
 namespace soak {
 
-namespace {
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
-  return out;
-}
-
-}  // namespace
-
 int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& samplesPath,
                   bool control) {
   constexpr uint64_t WarmUpRounds = 10;
   const char* const arch = Arch;
-  std::printf(
-      "dialog %s: %llu openings, %s\n", arch, static_cast<unsigned long long>(rounds),
-      control ? "control run: the same dialog without the plug-in's code" : Narrow(dll).c_str());
+  std::printf("dialog %s: %llu openings, %s\n", arch, static_cast<unsigned long long>(rounds),
+              control ? "control run: the same dialog without the plug-in's code"
+                      : ConsoleText(dll).c_str());
   std::fflush(stdout);
   HMODULE module = control ? LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE)
                            : LoadLibraryW(dll.c_str());

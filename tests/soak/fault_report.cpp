@@ -38,4 +38,10 @@ void NoteStep(uint64_t step) {
   CurrentStep = step;
 }
 
+std::string ConsoleText(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return out;
+}
+
 }  // namespace soak

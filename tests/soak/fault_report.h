@@ -4,6 +4,7 @@
 // the step it happened at and the command line that plays the run again.
 
 #include <cstdint>
+#include <string>
 
 namespace soak {
 
@@ -18,5 +19,8 @@ void ReportFaults(uint32_t seed);
 
 // The step under way, for the report.
 void NoteStep(uint64_t step);
+
+// A path as the console shows it: ASCII as it is, anything else as '?'.
+std::string ConsoleText(const std::wstring& text);
 
 }  // namespace soak

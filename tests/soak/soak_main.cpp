@@ -26,16 +26,6 @@
 #include "tests/soak/samples_file.h"
 #include "tests/soak/step_soak.h"
 
-namespace {
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
-  return out;
-}
-
-}  // namespace
-
 int wmain(int argc, wchar_t** argv) {
   uint64_t steps = 1000000;
   uint32_t seed = 1;
@@ -63,7 +53,7 @@ int wmain(int argc, wchar_t** argv) {
   soak::ReportFaults(seed);
   if (dialogRounds != 0) return soak::RunDialogSoak(dll, dialogRounds, samplesPath, control);
   std::printf("soak %s: %llu steps, seed %u, %s\n", arch, static_cast<unsigned long long>(steps),
-              seed, control ? "control run: a stand-in DLL, no plug-in" : Narrow(dll).c_str());
+              seed, control ? "control run: a stand-in DLL, no plug-in" : ConsoleText(dll).c_str());
   std::fflush(stdout);
   const ULONGLONG start = GetTickCount64();
   const soak::StepSoakReport run = soak::RunStepSoak(dll, seed, control, steps);
@@ -93,8 +83,8 @@ int wmain(int argc, wchar_t** argv) {
     for (const auto& line : table) std::printf("%s\n", line.c_str());
   }
   if (!samplesPath.empty() && !soak::WriteSamples(samplesPath, run.samples)) {
-    std::printf("FAILED: cannot write %s\n%s: samples not written\n", Narrow(samplesPath).c_str(),
-                arch);
+    std::printf("FAILED: cannot write %s\n%s: samples not written\n",
+                ConsoleText(samplesPath).c_str(), arch);
     return 1;
   }
   const auto& stretches = run.stretchMs;
