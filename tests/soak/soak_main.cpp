@@ -53,7 +53,8 @@ int wmain(int argc, wchar_t** argv) {
   soak::ReportFaults(seed);
   if (dialogRounds != 0) return soak::RunDialogSoak(dll, dialogRounds, samplesPath, control);
   std::printf("soak %s: %llu steps, seed %u, %s\n", arch, static_cast<unsigned long long>(steps),
-              seed, control ? "control run: a stand-in DLL, no plug-in" : ConsoleText(dll).c_str());
+              seed,
+              control ? "control run: a stand-in DLL, no plug-in" : soak::ConsoleText(dll).c_str());
   std::fflush(stdout);
   const ULONGLONG start = GetTickCount64();
   const soak::StepSoakReport run = soak::RunStepSoak(dll, seed, control, steps);
@@ -84,7 +85,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (!samplesPath.empty() && !soak::WriteSamples(samplesPath, run.samples)) {
     std::printf("FAILED: cannot write %s\n%s: samples not written\n",
-                ConsoleText(samplesPath).c_str(), arch);
+                soak::ConsoleText(samplesPath).c_str(), arch);
     return 1;
   }
   const auto& stretches = run.stretchMs;
