@@ -61,6 +61,9 @@ const char* const required[] = {
     "CET_COMPAT",
     "NO_WRITABLE_CODE",
     "NO_SHARED_WRITABLE_DATA",
+#if defined(_WIN64)
+    "UNWIND_DATA",
+#endif
 };
 
 class Mitigations : public ::testing::TestWithParam<Build> {
@@ -94,6 +97,32 @@ TEST_P(Mitigations, EveryExportIsACallTarget) {
     EXPECT_TRUE(IsGuardTarget(image, e.rva)) << e.name << " at RVA 0x" << std::hex << e.rva;
   }
 }
+
+#if defined(_WIN64)
+// What the editor calls, and what the window system calls back, is where an exception from the
+// editor's side enters the plug-in's frames: each one that saves a register, moves the stack
+// pointer or calls must start a function-table entry the unwinder can use.
+TEST_P(Mitigations, EveryCalledFunctionWithAFrameHasUnwindData) {
+  ASSERT_TRUE(image.valid());
+  const std::vector<testing_support::FunctionEntry> table = FunctionTable(image);
+  std::printf("%zu function-table entries\n", table.size());
+  int frames = 0;
+  for (uint32_t rva : GuardFunctionRvas(image)) {
+    const auto entry =
+        std::find_if(table.begin(), table.end(), [&](const auto& f) { return f.begin == rva; });
+    const bool frame = BeginsFrame(image, rva);
+    frames += frame;
+    std::printf("0x%05X %-8s %s\n", rva, frame ? "frame" : "leaf",
+                entry == table.end() ? "no entry" : "entry");
+    if (!frame) continue;
+    ASSERT_NE(entry, table.end()) << "no function-table entry at RVA 0x" << std::hex << rva;
+    EXPECT_EQ(UnwindDataFault(image, *entry), "");
+  }
+  // The entry point, OnEvents, OnCommand, PlugInProc, the dialog procedure and the timer
+  // procedure all call out.
+  EXPECT_GE(frames, 6);
+}
+#endif
 
 // The file holds the value the loader recognizes; once loaded, the module's protected frames
 // compare against a random one.

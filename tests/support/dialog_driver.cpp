@@ -83,11 +83,16 @@ INT_PTR DialogDriver::Run(HWND owner, std::vector<DialogStep> steps,
   deadline_ = GetTickCount64() + 30000;
   DialogDriver* outer = current;
   current = this;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 20, Tick);
-  const INT_PTR result = open();
-  KillTimer(nullptr, timer);
-  current = outer;
-  return result;
+  // Undone however `open` ends: an editor's failure may pass through the dialog's modal loop.
+  struct Restore {
+    UINT_PTR timer;
+    DialogDriver* outer;
+    ~Restore() {
+      KillTimer(nullptr, timer);
+      current = outer;
+    }
+  } restore{SetTimer(nullptr, 0, 20, Tick), outer};
+  return open();
 }
 
 void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {

@@ -1,7 +1,8 @@
 // Control Flow Guard's checker and dispatcher as a test installs them in a module, the way the
 // Windows loader does: each asks GuardCheckTarget about the target of an indirect call, which
 // ends the process at once when the target is not allowed, and otherwise lets the call go on
-// with every register it may carry as the caller left it.
+// with every register it may carry as the caller left it. Their unwind data lets a walk or an
+// exception pass through them on x86_64.
 
 #if defined(__x86_64__)
 
@@ -10,8 +11,12 @@
   .globl EnforcingGuardCheck
   .p2align 4
 EnforcingGuardCheck:
+  .seh_proc EnforcingGuardCheck
   pushq %rbp
+  .seh_pushreg %rbp
   movq %rsp, %rbp
+  .seh_setframe %rbp, 0
+  .seh_endprologue
   subq $0xC0, %rsp
   andq $-16, %rsp
   movq %rax, 0x20(%rsp)
@@ -40,16 +45,21 @@ EnforcingGuardCheck:
   movq %rbp, %rsp
   popq %rbp
   ret
+  .seh_endproc
 
 // The dispatcher: the target in rax; checks it, then jumps to it.
   .globl EnforcingGuardDispatch
   .p2align 4
 EnforcingGuardDispatch:
+  .seh_proc EnforcingGuardDispatch
   pushq %rcx
+  .seh_stackalloc 8
+  .seh_endprologue
   movq %rax, %rcx
   call EnforcingGuardCheck
   popq %rcx
   jmp *%rax
+  .seh_endproc
 
 #elif defined(__i386__)
 

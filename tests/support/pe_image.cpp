@@ -1,5 +1,6 @@
 #include "tests/support/pe_image.h"
 
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -322,6 +323,66 @@ int CodeReferencesTo(const PeImage& pe, uint32_t rva) {
   return references;
 }
 
+std::vector<FunctionEntry> FunctionTable(const PeImage& pe) {
+  const IMAGE_DATA_DIRECTORY dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXCEPTION);
+  std::vector<FunctionEntry> entries;
+  for (uint32_t at = 0; at + sizeof(FunctionEntry) <= dir.Size; at += sizeof(FunctionEntry)) {
+    const auto* entry = pe.At<FunctionEntry>(dir.VirtualAddress + at);
+    if (entry == nullptr) break;
+    entries.push_back(*entry);
+  }
+  return entries;
+}
+
+std::string UnwindDataFault(const PeImage& pe, const FunctionEntry& entry) {
+  constexpr unsigned ChainInfo = 4;  // UNW_FLAG_CHAININFO: another entry follows the codes
+  FunctionEntry current = entry;
+  for (int depth = 0; depth < 32; ++depth) {
+    if (current.begin >= current.end) return "an empty function at " + Hex(current.begin);
+    const auto* header = pe.At<uint32_t>(current.unwindData);
+    if (header == nullptr) return "unwind data outside the image at " + Hex(current.unwindData);
+    const unsigned version = *header & 7u;
+    const unsigned flags = (*header >> 3) & 0x1Fu;
+    const unsigned prologue = (*header >> 8) & 0xFFu;
+    const unsigned count = (*header >> 16) & 0xFFu;
+    if (version != 1) return "version " + std::to_string(version) + " at " + Hex(current.begin);
+    if (current.begin + prologue > current.end) {
+      return "a prologue of " + std::to_string(prologue) + " bytes past the end of " +
+             Hex(current.begin);
+    }
+    // Each code: its offset in the prologue, its operation and how many slots it takes.
+    for (unsigned i = 0; i < count;) {
+      const auto* code = pe.At<uint16_t>(current.unwindData + 4 + 2 * i);
+      if (code == nullptr) return "codes outside the image at " + Hex(current.begin);
+      const unsigned offset = *code & 0xFFu;
+      const unsigned operation = (*code >> 8) & 0xFu;
+      const unsigned info = *code >> 12;
+      static const unsigned slots[16] = {1, 2, 1, 1, 2, 3, 0, 0, 2, 3, 1, 0, 0, 0, 0, 0};
+      const unsigned taken = operation == 1 ? (info == 0 ? 2 : 3) : slots[operation];
+      if (taken == 0) return "operation " + std::to_string(operation) + " at " + Hex(current.begin);
+      if (offset > prologue) return "a code past the prologue at " + Hex(current.begin);
+      i += taken;
+      if (i > count) return "a code past the count at " + Hex(current.begin);
+    }
+    if ((flags & ChainInfo) == 0) return "";
+    const auto* chained = pe.At<FunctionEntry>(current.unwindData + 4 + 2 * ((count + 1) & ~1u));
+    if (chained == nullptr) return "a chained entry outside the image at " + Hex(current.begin);
+    current = *chained;
+  }
+  return "a chain of more than 32 entries at " + Hex(entry.begin);
+}
+
+bool BeginsFrame(const PeImage& pe, uint32_t rva) {
+  const auto* code = pe.At<std::array<unsigned char, 7>>(rva);
+  if (code == nullptr) return false;
+  const auto& c = *code;
+  const size_t rex = (c[0] & 0xF0u) == 0x40 ? 1 : 0;
+  const bool push = c[rex] >= 0x50 && c[rex] <= 0x57;
+  const bool subRsp = c[0] == 0x48 && (c[1] == 0x83 || c[1] == 0x81) && c[2] == 0xEC;
+  const bool probe = c[0] == 0xB8 && c[5] == 0xE8;  // mov eax, size; call the stack probe
+  return push || subRsp || probe;
+}
+
 std::vector<Mitigation> ReportMitigations(const PeImage& pe) {
   std::vector<Mitigation> report;
   const auto note = [&](const char* name, bool holds, std::string detail) {
@@ -445,6 +506,32 @@ std::vector<Mitigation> ReportMitigations(const PeImage& pe) {
        writableCode.empty() ? "no section both writable and executable" : writableCode);
   note("NO_SHARED_WRITABLE_DATA", sharedData.empty(),
        sharedData.empty() ? "no shared writable section" : sharedData);
+
+#if defined(_WIN64)
+  // x64's unwinder finds a frame's caller only through the function table.
+  const std::vector<FunctionEntry> functions = FunctionTable(pe);
+  std::string unwindFaults;
+  uint32_t previousEnd = 0;
+  for (const auto& f : functions) {
+    const IMAGE_SECTION_HEADER* s = SectionOf(sections, f.begin);
+    std::string fault = UnwindDataFault(pe, f);
+    if (f.begin < previousEnd) fault = "out of order at " + Hex(f.begin);
+    if (s == nullptr || !Executable(*s)) fault = "outside the code at " + Hex(f.begin);
+    if (!fault.empty()) unwindFaults += "; " + fault;
+    previousEnd = f.end;
+  }
+  std::string noEntry;
+  for (uint32_t rva : targets) {
+    const bool starts = std::any_of(functions.begin(), functions.end(),
+                                    [&](const FunctionEntry& f) { return f.begin == rva; });
+    if (BeginsFrame(pe, rva) && !starts) noEntry += " " + Hex(rva);
+  }
+  const IMAGE_DATA_DIRECTORY exceptions = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXCEPTION);
+  note("UNWIND_DATA", !functions.empty() && unwindFaults.empty() && noEntry.empty(),
+       std::to_string(functions.size()) + " function-table entries in " +
+           sectionName(SectionOf(sections, exceptions.VirtualAddress)) + unwindFaults +
+           (noEntry.empty() ? "" : "; guard targets with a frame and no entry:" + noEntry));
+#endif
 
   // 32-bit: nothing registers an exception handler, as NO_SEH promises. A handler is registered by
   // linking a record into the chain at FS:0, or by a runtime routine that does it for the code

@@ -228,6 +228,24 @@ std::vector<SegmentOperand> FsOperands(const PeImage& pe);
 // it from the end of its field (the form of a load into a register).
 int CodeReferencesTo(const PeImage& pe, uint32_t rva);
 
+// ---- Unwind data (x64): the exception directory's function table
+
+struct FunctionEntry {
+  uint32_t begin;  // RVAs: the function's first byte, the byte after its last, its unwind data
+  uint32_t end;
+  uint32_t unwindData;
+};
+// The entries in the file's order; empty without an exception directory.
+std::vector<FunctionEntry> FunctionTable(const PeImage& pe);
+// What keeps the unwinder from using `entry`'s unwind data, or empty when nothing does: it must
+// be version 1, its prologue inside the function, each code within the prologue and the count,
+// and a chained entry's own data the same.
+std::string UnwindDataFault(const PeImage& pe, const FunctionEntry& entry);
+// Whether the code at `rva` sets up a frame before anything else: it pushes a register, moves
+// the stack pointer, or probes the stack for a large frame. A function that does none of these
+// calls nothing and is a leaf, which needs no entry.
+bool BeginsFrame(const PeImage& pe, uint32_t rva);
+
 // Each mitigation Windows offers a DLL, by name: whether the image has it and what was seen.
 //   DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT, NO_SEH, GUARD_CF: the header's DllCharacteristics.
 //   RELOCATIONS: base relocations present and not stripped, so that ASLR can move the image.
@@ -241,6 +259,8 @@ int CodeReferencesTo(const PeImage& pe, uint32_t rva);
 //   STACK_PROTECTOR: the code reads that cookie.
 //   CET_COMPAT: the debug directory's extended characteristics say shadow-stack compatible.
 //   NO_WRITABLE_CODE, NO_SHARED_WRITABLE_DATA: section permissions.
+//   UNWIND_DATA (x86_64): a function table, ordered, in code, every entry's unwind data
+//     usable, and every guard target that sets up a frame starting an entry.
 //   NO_SEH_HANDLERS (x86): no FS:0 access in the code, no handler routine imported, no
 //     safe-handler table; and the scan saw FS operands at all.
 struct Mitigation {
