@@ -2,9 +2,9 @@
 // heap allocations it makes, and the time of an event call next to the bare host calls it cannot
 // avoid. Exits non-zero when a move sends more than nine messages or allocates.
 //
-// The parts: the DLL's size and imports (module_report), the allocation counter at its import
-// table (allocation_counter), the sweep of every kind of move (sweep) and the timed scenes
-// (timed_scenes).
+// The parts: the DLL's size and imports (module_report), the sweep of every kind of move (sweep)
+// and the timed scenes (timed_scenes); the allocations are counted at the module's import table
+// (tests/support/allocation_watch).
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@
 #include <iterator>
 #include <string>
 
-#include "bench/allocation_counter.h"
+#include "tests/support/allocation_watch.h"
 #include "bench/module_report.h"
 #include "bench/sweep.h"
 #include "bench/timed_scenes.h"
@@ -56,7 +56,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   editor.Settle();
   // Patched before the first caret move, so that a thread's first-use costs show up too.
-  const bench::CountedImports counted = bench::CountAllocations(editor.module());
+  const testing_support::WatchedImports counted =
+      testing_support::WatchAllocations(editor.module());
   int status = 0;
 
   std::printf("Brinkwatcher: the cost of one caret move (OnEvents 0x20)\n\n");
@@ -103,7 +104,7 @@ int wmain(int argc, wchar_t** argv) {
               first.allocations, static_cast<unsigned>(2 * bench::SceneCount));
   if (sweep.allocations > 0 || first.allocations > 0) status = 1;
   // A zero proves something only if the counter sees calls made through the module's own slots.
-  const long long sanity = bench::AllocationsOfOneCallThroughTheModule();
+  const long long sanity = testing_support::AllocationsOfOneCallThroughTheModule();
   if (sanity >= 0) {
     std::printf("  %-38s %9lld  (sanity: the counter sees the module's slots)\n",
                 "one call through the module's calloc", sanity);

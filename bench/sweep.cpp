@@ -4,7 +4,7 @@
 #include <iterator>
 #include <random>
 
-#include "bench/allocation_counter.h"
+#include "tests/support/allocation_watch.h"
 #include "host/plugin_interface.h"
 
 namespace bench {
@@ -69,7 +69,7 @@ SweepResult Sweep(sim::Editor& editor, int movesPerKind) {
   SweepResult result;
   std::mt19937 random(20261208);
   const auto onEvents = editor.plugin().OnEvents;
-  const long long allocationsBefore = Allocations();
+  const long long allocationsBefore = testing_support::AllocationCalls();
   for (int move = 0; move < movesPerKind; ++move) {
     for (int k = 0; k < KindCount; ++k) {
       PlaceSweepMove(editor, static_cast<MoveKind>(k), random);
@@ -85,7 +85,7 @@ SweepResult Sweep(sim::Editor& editor, int movesPerKind) {
     }
     if (move % 256 == 255) editor.Pump(0);  // the deferred repaints come due between batches
   }
-  result.allocations = Allocations() - allocationsBefore;
+  result.allocations = testing_support::AllocationCalls() - allocationsBefore;
   return result;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "bench/allocation_counter.h"
+#include "tests/support/allocation_watch.h"
 #include "host/plugin_interface.h"
 
 namespace bench {
@@ -81,7 +81,7 @@ FirstMoves PlayFirstMoves(sim::Editor& editor) {
   FirstMoves first;
   const HWND view = editor.view();
   const auto onEvents = editor.plugin().OnEvents;
-  const long long before = Allocations();
+  const long long before = testing_support::AllocationCalls();
   for (size_t s = 0; s < SceneCount; ++s) {
     const Scene& scene = Scenes[s];
     for (int move = 0; move < 2; ++move) {
@@ -100,7 +100,7 @@ FirstMoves PlayFirstMoves(sim::Editor& editor) {
     }
   }
 
-  first.allocations = Allocations() - before;
+  first.allocations = testing_support::AllocationCalls() - before;
   return first;
 }
 

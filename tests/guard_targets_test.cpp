@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <iterator>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -201,6 +202,54 @@ TEST_F(GuardTargets, EnforcedGuardLetsAWholeSessionThrough) {
   EXPECT_GE(testing_support::GuardChecks(), std::size(Exports) + 1 + 3);
   std::printf("call targets checked: %llu\n",
               static_cast<unsigned long long>(testing_support::GuardChecks()));
+}
+
+// The guard refuses: an indirect call through the plug-in's own check pointer to an address inside
+// the module that the table does not list (an export's second byte) ends the process at once,
+// with the checker's message and Windows' fail-fast status.
+TEST_F(GuardTargets, EnforcedGuardRefusesATargetOutsideTheTable) {
+  Load();
+  const auto* onEvents = reinterpret_cast<const BYTE*>(editor.plugin().OnEvents);
+  EXPECT_EXIT(
+      {
+        testing_support::EnforceGuard(editor.module());
+        const auto* config = testing_support::LoadedLoadConfig(editor.module());
+        void* checker = *reinterpret_cast<void* const*>(config->GuardCFCheckFunctionPointer);
+#if defined(_WIN64)
+        reinterpret_cast<void (*)(const void*)>(checker)(onEvents + 1);
+#else
+        reinterpret_cast<void(__fastcall*)(const void*)>(checker)(onEvents + 1);
+#endif
+        std::fprintf(stderr, "the checker let it through\n");
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(static_cast<int>(0xC0000409)),
+      "Control Flow Guard: an indirect call to");
+}
+
+// The table is exactly what the editor and the window system call: the entry point, the exports
+// and the two callbacks a session hands over, nothing else. A module compiled without the guard's
+// instrumentation has all its functions listed instead.
+TEST_F(GuardTargets, TheTableIsExactlyTheAddressesCalledFromOutside) {
+  Load();
+  CatchCallbacks();
+  PlayMovesAndRepaint();
+  PlayDialogs();
+  const auto base = reinterpret_cast<uintptr_t>(editor.module());
+  std::set<uint32_t> called;
+  for (const HandedOver& h : Handed) {
+    called.insert(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h.address) - base));
+  }
+  for (const char* name : Exports) {
+    called.insert(static_cast<uint32_t>(
+        reinterpret_cast<uintptr_t>(GetProcAddress(editor.module(), name)) - base));
+  }
+  testing_support::PeImage image{testing_support::PluginPath()};
+  ASSERT_TRUE(image.valid());
+  called.insert(image.entryPoint());
+  const std::vector<uint32_t> table = testing_support::LoadedGuardTable(editor.module());
+  EXPECT_EQ(std::set<uint32_t>(table.begin(), table.end()), called);
+  EXPECT_EQ(table.size(), 9u) << "entry point, 6 export bodies, timer callback, dialog procedure";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "tests/soak/plugin_imports.h"
 #include "tests/soak/resource_watch.h"
 #include "tests/soak/samples_file.h"
+#include "tests/support/allocation_watch.h"
 
 namespace soak {
 
@@ -42,8 +43,8 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
       return 1;
     }
     const auto sample = [&](uint64_t round) {
-      samples.push_back(SampleResources(round, Activity().timers.size(),
-                                        static_cast<int64_t>(Activity().liveBlocks.size())));
+      samples.push_back(
+          SampleResources(round, Activity().timers.size(), testing_support::LiveBlocks()));
     };
     const auto open = [&]() -> LRESULT {
       if (control) return OpenControlDialog(module, editor.view());
@@ -74,7 +75,9 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
   }
   FreeLibrary(module);
   if (failure.empty() && result.failure != nullptr) failure = result.failure;
-  if (!samplesPath.empty() && !WriteSamples(samplesPath, samples)) {
+  std::vector<std::string> grown;
+  const auto table = ResourceTable(samples, WarmUpRounds, grown);
+  if (!samplesPath.empty() && !table.empty() && !WriteSamples(samplesPath, samples)) {
     failure = "cannot write the samples";
   }
   const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
@@ -88,10 +91,16 @@ int RunDialogSoak(const std::wstring& dll, uint64_t rounds, const std::wstring& 
                 static_cast<unsigned long>(samples[0].handles),
                 static_cast<unsigned long long>(samples[0].privateBytes));
   }
-  std::vector<std::string> grown;
-  const auto table = ResourceTable(samples, WarmUpRounds, grown);
-  std::printf("What stays behind, after %llu openings of warm-up and every 1000 after:\n",
-              static_cast<unsigned long long>(WarmUpRounds));
+  if (table.empty()) {
+    std::printf(
+        "  too few openings to chart or to judge growth: %llu of warm-up and one more "
+        "sample need %llu\n",
+        static_cast<unsigned long long>(WarmUpRounds),
+        static_cast<unsigned long long>(WarmUpRounds + 1));
+  } else {
+    std::printf("What stays behind, after %llu openings of warm-up and every 1000 after:\n",
+                static_cast<unsigned long long>(WarmUpRounds));
+  }
   for (const auto& line : table) std::printf("%s\n", line.c_str());
   // A control's growth is the window system's: shown, not judged.
   for (const auto& what : grown) {

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "tests/support/allocation_watch.h"
 #include "tests/support/import_hook.h"
 
 namespace soak {
@@ -41,35 +42,6 @@ BOOL WINAPI HookedInvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   return TRUE;
 }
 
-// The real allocation functions, from the first module hooked: every module of this process
-// imports the same msvcrt.
-void* RealMalloc;
-void* RealCalloc;
-void* RealRealloc;
-void* RealFree;
-
-void* __cdecl CountedMalloc(size_t n) {
-  void* block = reinterpret_cast<void*(__cdecl*)(size_t)>(RealMalloc)(n);
-  if (block != nullptr) Seen.liveBlocks.insert(block);
-  return block;
-}
-void* __cdecl CountedCalloc(size_t count, size_t n) {
-  void* block = reinterpret_cast<void*(__cdecl*)(size_t, size_t)>(RealCalloc)(count, n);
-  if (block != nullptr) Seen.liveBlocks.insert(block);
-  return block;
-}
-void* __cdecl CountedRealloc(void* old, size_t n) {
-  const bool tracked = old == nullptr || Seen.liveBlocks.erase(old) != 0;
-  void* block = reinterpret_cast<void*(__cdecl*)(void*, size_t)>(RealRealloc)(old, n);
-  if (block == nullptr && n != 0 && old != nullptr && tracked) Seen.liveBlocks.insert(old);  // kept
-  if (block != nullptr && tracked) Seen.liveBlocks.insert(block);
-  return block;
-}
-void __cdecl CountedFree(void* block) {
-  Seen.liveBlocks.erase(block);
-  reinterpret_cast<void(__cdecl*)(void*)>(RealFree)(block);
-}
-
 }  // namespace
 
 PluginActivity& Activity() {
@@ -81,22 +53,15 @@ bool HookPluginImports(HMODULE module) {
     const char* dll;
     const char* name;
     void* to;
-    void** real;  // null for the window system's, which are never called through
   } const wanted[] = {
-      {"user32.dll", "SetTimer", reinterpret_cast<void*>(&HookedSetTimer), nullptr},
-      {"user32.dll", "KillTimer", reinterpret_cast<void*>(&HookedKillTimer), nullptr},
-      {"user32.dll", "InvalidateRect", reinterpret_cast<void*>(&HookedInvalidateRect), nullptr},
-      {"msvcrt.dll", "malloc", reinterpret_cast<void*>(&CountedMalloc), &RealMalloc},
-      {"msvcrt.dll", "calloc", reinterpret_cast<void*>(&CountedCalloc), &RealCalloc},
-      {"msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountedRealloc), &RealRealloc},
-      {"msvcrt.dll", "free", reinterpret_cast<void*>(&CountedFree), &RealFree}};
+      {"user32.dll", "SetTimer", reinterpret_cast<void*>(&HookedSetTimer)},
+      {"user32.dll", "KillTimer", reinterpret_cast<void*>(&HookedKillTimer)},
+      {"user32.dll", "InvalidateRect", reinterpret_cast<void*>(&HookedInvalidateRect)}};
   int windowSystem = 0;
   for (const Wanted& w : wanted) {
-    const ImportHook hook = testing_support::HookImport(module, w.dll, w.name, w.to);
-    if (!hook.hooked()) continue;
-    if (w.real != nullptr) *w.real = hook.original;
-    if (w.real == nullptr) ++windowSystem;
+    windowSystem += testing_support::HookImport(module, w.dll, w.name, w.to).hooked() ? 1 : 0;
   }
+  testing_support::WatchAllocations(module);
   return windowSystem == 3;
 }
 

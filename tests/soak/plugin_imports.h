@@ -1,12 +1,11 @@
 #pragma once
-// What the plug-in asks of the window system and of its C runtime, seen at its import table: its
+// What the plug-in asks of the window system and what it allocates, seen at its import table: its
 // window-less timers are only recorded, and expire when a step says so, so that a million steps
 // need no waiting; its repaints are counted; its live heap blocks are tracked.
 
 #include <windows.h>
 
 #include <cstdint>
-#include <unordered_set>
 #include <vector>
 
 namespace soak {
@@ -24,15 +23,13 @@ struct PluginActivity {
   HWND lastRepainted = nullptr;
   int badRepaints = 0;   // invalidations of another kind
   int windowTimers = 0;  // timers asked for a window, which the plug-in never does
-  // Blocks made through the hooks and not yet freed: the runtime's start-up allocates before
-  // the hooks are in place, so only later blocks are tracked.
-  std::unordered_set<void*> liveBlocks;
 };
 
 PluginActivity& Activity();
 
-// Points the module's SetTimer, KillTimer and InvalidateRect, and its malloc, calloc, realloc and
-// free, at the hooks. True when all three window-system imports were found.
+// Points the module's SetTimer, KillTimer and InvalidateRect at the hooks, and every allocating
+// import at the allocation watch (tests/support/allocation_watch.h), whose live blocks are the
+// plug-in's. True when all three window-system imports were found.
 bool HookPluginImports(HMODULE module);
 
 }  // namespace soak

@@ -160,7 +160,7 @@ std::vector<std::string> ResourceTable(const std::vector<ResourceSample>& sample
   grown.clear();
   auto first = std::find_if(samples.begin(), samples.end(),
                             [&](const ResourceSample& s) { return s.step >= warmUp; });
-  if (first == samples.end()) return lines;
+  if (samples.end() - first < 2) return lines;
   char line[160];
   std::snprintf(line, sizeof line, "  %-22s %14s %14s %14s %12s", "count (every sample)", "first",
                 "last", "highest", "may grow by");

@@ -26,7 +26,8 @@ ResourceSample SampleResources(uint64_t step, uint64_t timers, int64_t liveBlock
 
 // One line per count: its first and last sample after the warm-up, its highest, and the growth
 // allowed; "GREW" where the highest exceeds the first by more than that. Empty `grown` when
-// nothing grew; otherwise the names with their first and last values.
+// nothing grew; otherwise the names with their first and last values. No lines at all when fewer
+// than two samples follow the warm-up: too few to judge growth, or to chart.
 std::vector<std::string> ResourceTable(const std::vector<ResourceSample>& samples, uint64_t warmUp,
                                        std::vector<std::string>& grown);
 

@@ -82,8 +82,15 @@ int wmain(int argc, wchar_t** argv) {
                 static_cast<unsigned long long>(soak::StepSampleEvery),
                 static_cast<unsigned long long>(soak::StepWarmUp));
     for (const auto& line : table) std::printf("%s\n", line.c_str());
+  } else {
+    std::printf(
+        "  too few steps to chart or to judge growth: %llu of warm-up and two samples "
+        "%llu apart need %llu\n",
+        static_cast<unsigned long long>(soak::StepWarmUp),
+        static_cast<unsigned long long>(soak::StepSampleEvery),
+        static_cast<unsigned long long>(soak::StepWarmUp + soak::StepSampleEvery));
   }
-  if (!samplesPath.empty() && !soak::WriteSamples(samplesPath, run.samples)) {
+  if (!samplesPath.empty() && !table.empty() && !soak::WriteSamples(samplesPath, run.samples)) {
     std::printf("FAILED: cannot write %s\n%s: samples not written\n",
                 soak::ConsoleText(samplesPath).c_str(), arch);
     return 1;

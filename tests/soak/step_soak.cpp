@@ -9,6 +9,7 @@
 #include "tests/soak/move_check.h"
 #include "tests/soak/plugin_imports.h"
 #include "tests/soak/redraw_model.h"
+#include "tests/support/allocation_watch.h"
 #include "tests/support/host_families.h"
 
 namespace soak {
@@ -49,8 +50,8 @@ class Soak {
       if (!Play(step)) return step;
       DrainMessages();
       if (step % StepSampleEvery == 0) {
-        samples_.push_back(SampleResources(step, Activity().timers.size(),
-                                           static_cast<int64_t>(Activity().liveBlocks.size())));
+        samples_.push_back(
+            SampleResources(step, Activity().timers.size(), testing_support::LiveBlocks()));
       }
       if (step % StepRateStretch == 0) {
         const ULONGLONG now = GetTickCount64();

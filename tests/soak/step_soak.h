@@ -15,8 +15,9 @@
 
 namespace soak {
 
-constexpr uint64_t StepSampleEvery = 10000;
-constexpr uint64_t StepWarmUp = 10000;
+// Several samples after the warm-up even in the suite's slice, so that growth can be judged there.
+constexpr uint64_t StepSampleEvery = 1000;
+constexpr uint64_t StepWarmUp = 2000;
 constexpr uint64_t StepRateStretch = 100000;
 
 // How often each outcome came up, so that a run shows it tried them all.

@@ -18,17 +18,6 @@ HMODULE Enforced = nullptr;
 std::vector<uint32_t> EnforcedTable;  // sorted
 uint64_t Checks = 0;
 
-const LoadConfiguration* LoadedLoadConfig(HMODULE module) {
-  auto* base = reinterpret_cast<const BYTE*>(module);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& directory =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
-  if (directory.VirtualAddress == 0) return nullptr;
-  const auto* config = reinterpret_cast<const LoadConfiguration*>(base + directory.VirtualAddress);
-  return config->Size >= offsetof(LoadConfiguration, GuardFlags) + sizeof(DWORD) ? config : nullptr;
-}
-
 size_t ImageSize(HMODULE module) {
   auto* base = reinterpret_cast<const BYTE*>(module);
   return reinterpret_cast<const IMAGE_NT_HEADERS*>(
@@ -46,6 +35,17 @@ bool WritePointer(ULONG_PTR address, void* value) {
 }
 
 }  // namespace
+
+const LoadConfiguration* LoadedLoadConfig(HMODULE module) {
+  auto* base = reinterpret_cast<const BYTE*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+  if (directory.VirtualAddress == 0) return nullptr;
+  const auto* config = reinterpret_cast<const LoadConfiguration*>(base + directory.VirtualAddress);
+  return config->Size >= offsetof(LoadConfiguration, GuardFlags) + sizeof(DWORD) ? config : nullptr;
+}
 
 std::vector<uint32_t> LoadedGuardTable(HMODULE module) {
   std::vector<uint32_t> rvas;

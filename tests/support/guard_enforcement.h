@@ -10,7 +10,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/support/pe_image.h"
+
 namespace testing_support {
+
+// The loaded module's load configuration, its pointers relocated; null when it does not reach
+// the guard fields.
+const LoadConfiguration* LoadedLoadConfig(HMODULE module);
 
 // The module's guard table as RVAs, read from the loaded image's load configuration; empty when
 // it has none.

@@ -27,6 +27,20 @@ class PeImage {
     while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
       bytes_.insert(bytes_.end(), chunk, chunk + n);
     fclose(file);
+    ReadHeaders();
+  }
+  // An image from bytes already read, such as a copy of a DLL's with a change made to it.
+  explicit PeImage(std::vector<unsigned char> bytes) : bytes_(std::move(bytes)) { ReadHeaders(); }
+
+  const std::vector<unsigned char>& bytes() const { return bytes_; }
+  // Where in the file a structure that At or the headers returned lies.
+  size_t OffsetOf(const void* inside) const {
+    return static_cast<size_t>(static_cast<const unsigned char*>(inside) - bytes_.data());
+  }
+  const IMAGE_NT_HEADERS& headers() const { return *nt_; }
+
+ private:
+  void ReadHeaders() {
     const auto* dos = Raw<IMAGE_DOS_HEADER>(0);
     if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
     // Headers of this program's own width: a DLL of the other architecture is not valid here.
@@ -37,6 +51,7 @@ class PeImage {
     }
   }
 
+ public:
   bool valid() const { return nt_ != nullptr; }
   WORD machine() const { return nt_->FileHeader.Machine; }
   uint64_t imageBase() const { return nt_->OptionalHeader.ImageBase; }
