@@ -29,9 +29,13 @@ TEST(FaultKind, NamedByTheInstructionNotTheCode) {
   static const unsigned char ud0[] = {0x0F, 0xFF, 0xC0, 0x90};
   static const unsigned char load[] = {0x8B, 0x00, 0x90};
   static const unsigned char prefixedLoad[] = {0x67, 0x8B, 0x00, 0x90};
+  // Loads whose second byte is a trap's: only 0F before it makes one.
+  static const unsigned char load0B[] = {0x8B, 0x0B, 0x90};  // mov ecx, [ebx]
+  static const unsigned char movFF[] = {0x8B, 0xFF, 0x90};   // mov edi, edi
   void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
   ASSERT_NE(reserved, nullptr);
-  const void* places[] = {ud2, ud1Prefixed, ud1, ud0, load, prefixedLoad, reserved, nullptr};
+  const void* places[] = {ud2,          ud1Prefixed, ud1,     ud0,    load,
+                          prefixedLoad, reserved,    nullptr, load0B, movFF};
   const Row rows[] = {
       {"ud2 reported as illegal", 0xC000001D, 0, "an undefined-behaviour trap (ud2 at "},
       {"ud2 reported as an access", 0xC0000005, 0, "an undefined-behaviour trap (ud2 at "},
@@ -46,12 +50,16 @@ TEST(FaultKind, NamedByTheInstructionNotTheCode) {
       {"prefixed access", 0xC0000005, 5, "(instruction bytes 67 8B 00): a bad memory access"},
       {"unreadable address", 0xC000001D, 6, "cannot be told, the instruction there cannot be read"},
       {"null address", 0xC0000005, 7, "cannot be told, the instruction there cannot be read"},
+      {"a load with the second byte of ud2", 0xC0000005, 8,
+       "not an undefined-behaviour trap (instruction bytes 8B 0B 90): a bad memory access"},
+      {"a move with the second byte of ud0", 0xC000001D, 9,
+       "not an undefined-behaviour trap (instruction bytes 8B FF 90)"},
   };
   for (const Row& row : rows) {
     const std::string text = DescribeFault(row.code, places[row.where]);
     EXPECT_NE(text.find(row.expected), std::string::npos)
         << row.name << ": \"" << text << "\" lacks \"" << row.expected << "\"";
-    if (row.where >= 4) {
+    if (row.where >= 4) {  // none of them a trap
       EXPECT_NE(text.rfind("an undefined-behaviour trap", 0), 0u) << row.name << ": " << text;
     }
   }

@@ -242,6 +242,7 @@ struct DelayCase {
   Arrow arrow;
   const wchar_t* shown;  // the field just before OK
   uint32_t stored;       // the custom delay written on OK
+  bool pasted = false;   // `keys` pasted over the field instead, past the digits-only filter
 };
 
 const DelayCase delayCases[] = {
@@ -262,6 +263,7 @@ const DelayCase delayCases[] = {
     {"ThousandDownShows990", L"1000", Arrow::Down, L"990", 990},
     {"ThousandUpStaysThousand", L"1000", Arrow::Up, L"1000", 1000},
     {"FourNinesUpShowsThousand", L"9999", Arrow::Up, L"1000", 1000},
+    {"PastedLeadingSpacesSkipped", L" 250", Arrow::None, L" 250", 250, true},
 };
 
 class DialogDelay : public DialogFixture, public ::testing::WithParamInterface<DelayCase> {};
@@ -274,7 +276,7 @@ TEST_P(DialogDelay, FieldThenOkStoresCustomDelay) {
   Load();
 
   std::wstring beforeOk;
-  std::vector<Step> steps = {Type(c.keys)};
+  std::vector<Step> steps = {c.pasted ? Paste(c.keys) : Type(c.keys)};
   if (c.arrow != Arrow::None) steps.push_back(ClickArrow(c.arrow == Arrow::Up));
   steps.push_back(Look([&](HWND dialog) { beforeOk = FieldText(dialog); }));
   steps.push_back(Click(IDOK));
@@ -287,6 +289,26 @@ TEST_P(DialogDelay, FieldThenOkStoresCustomDelay) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, DialogDelay, ::testing::ValuesIn(delayCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The dialog answers its opening with FALSE: it sets no keyboard focus of its own, and the system
+// sets none at creation either (what activation does then is the system's).
+using DialogFocus = DialogFixture;
+
+TEST_F(DialogFocus, OpeningAsksTheSystemForNoFocus) {
+  Load();
+  INT_PTR answer = -1;
+  EXPECT_EQ(OpenByCommand({Look([&](HWND d) {
+                             const auto proc =
+                                 reinterpret_cast<DLGPROC>(GetWindowLongPtrW(d, DWLP_DLGPROC));
+                             answer = proc(d, WM_INITDIALOG,
+                                           reinterpret_cast<WPARAM>(GetDlgItem(d, IDC_UP_LINES)),
+                                           reinterpret_cast<LPARAM>(editor.view()));
+                           }),
+                           Click(IDCANCEL)}),
+            IDCANCEL);
+  ExpectPlayedThrough();
+  EXPECT_EQ(answer, FALSE);
+}
 
 // Two clicks on the same arrow step twice: the arrows act on the number in the field each time.
 using DialogArrows = DialogFixture;

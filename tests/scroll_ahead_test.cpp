@@ -75,6 +75,52 @@ TEST_P(ScrollTable, MovesTheViewByTheDelta) {
 INSTANTIATE_TEST_SUITE_P(Rows, ScrollTable, ::testing::ValuesIn(scrollCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- A host that leaves a queried point unfilled: the plug-in computes with zeros, never with
+// what its stack held, from a view at the top with the caret on its first line.
+
+struct UnfilledCase {
+  const char* name;
+  UINT query;             // left unfilled
+  int32_t expectedFirst;  // the first line shown after the move
+};
+
+const UnfilledCase unfilledCases[] = {
+    {"PageSize", 0x808, 1},  // a page of no lines: the caret's own line lies below it
+    {"CaretPos", 0x806, 0},
+    {"ScrollPos", 0x809, 0},
+};
+
+class UnfilledTable : public PluginFixture, public ::testing::WithParamInterface<UnfilledCase> {};
+
+// Leaves a pattern where the plug-in's frames will lie, so that a point it did not zero arrives
+// holding it.
+__attribute__((noinline)) void FillStackBelow() {
+  volatile unsigned char junk[16384];
+  for (auto& b : junk) b = 0xA5;
+}
+
+TEST_P(UnfilledTable, ComputesWithZerosAndArmsNoRepaint) {
+  Load();
+  Place(30, 0, 0);
+  std::vector<ViewPoint> arrived;
+  editor.SetOverride([&](UINT message, WPARAM, LPARAM lParam, LRESULT&) {
+    if (message != GetParam().query) return false;
+    arrived.push_back(*reinterpret_cast<ViewPoint*>(lParam));
+    return true;  // answered, the point left as it came
+  });
+  FillStackBelow();
+  editor.SendEvents(EventCaretMoved | EventArmRedraw);
+  ASSERT_FALSE(arrived.empty());
+  for (const ViewPoint& p : arrived) {
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
+  }
+  EXPECT_EQ(editor.doc().scroll.y, GetParam().expectedFirst);
+  EXPECT_FALSE(editor.PumpUntil([&] { return editor.fullRepaints() > 0; }, 300));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnfilledTable, ::testing::ValuesIn(unfilledCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 using ScrollAhead = PluginFixture;
 
 TEST_F(ScrollAhead, RequestsTheTargetLineKeepingTheColumn) {
