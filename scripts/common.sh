@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the run-* scripts: installs what is missing, builds, and prepares the Wine prefix.
 # Source it. Every architecture has its own build tree under BUILD_ROOT (default: build), with its
 # own Wine prefix: build/i686 for the 32-bit editor, build/x86_64 for the 64-bit one. Both

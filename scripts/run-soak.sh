@@ -9,7 +9,7 @@
 # STEPS defaults to 1000000 per architecture, the seed to 1, the dialog's rounds to 10000 (0: none).
 # A failure prints the command line that reproduces it.
 source "$(dirname "$0")/common.sh"
-steps=1000000 seed=1 only= rounds=10000
+steps=1000000 seed=1 only='' rounds=10000
 while [ $# -gt 0 ]; do
   case $1 in
     --seed) seed=$2; shift 2 ;;

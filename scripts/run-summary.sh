@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The closing summary of a command that runs several checks: one line per run, the failed ones
 # first, and a status that is 1 when any failed. Source it, then call run_passed or run_failed
 # once per run and print_runs last (it returns the status).

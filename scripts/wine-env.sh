@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Wine as every script and test here runs it. Source it.
 # Debian's wine, wineboot, winepath and "wine reg" all start the 32-bit loader first, which a
 # kernel without 32-bit code cannot run even for a 64-bit program. So each program goes to the
@@ -5,7 +6,7 @@
 # 32-bit programs to the 32-bit one (run natively or by qemu-user, as the kernel allows).
 WINE64=/usr/lib/wine/wine64
 WINE32=/usr/lib/wine/wine
-WINESERVER=/usr/lib/wine/wineserver64
+export WINESERVER=/usr/lib/wine/wineserver64
 # winedbg disabled: an unhandled exception ends the program at once, instead of waiting in the
 # debugger until the test's timeout.
 export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
