@@ -128,6 +128,19 @@ TEST_P(Mitigations, EveryCalledFunctionWithAFrameHasUnwindData) {
 }
 #endif
 
+// The header's checksum is the file's: what a release build of Microsoft's linker writes, and what
+// signing tools check before they sign.
+TEST_P(Mitigations, TheHeaderHoldsTheFilesChecksum) {
+  ASSERT_TRUE(image.valid());
+  EXPECT_NE(image.headers().OptionalHeader.CheckSum, 0u);
+  EXPECT_EQ(image.headers().OptionalHeader.CheckSum, image.ComputedChecksum());
+  // One byte of the code changed: the same check must refuse it.
+  std::vector<unsigned char> changed = image.bytes();
+  changed[image.Sections().front().PointerToRawData] ^= 0x01;
+  const PeImage copy{changed};
+  EXPECT_NE(copy.headers().OptionalHeader.CheckSum, copy.ComputedChecksum());
+}
+
 // The file holds the value the loader recognizes; once loaded, the module's protected frames
 // compare against a random one.
 TEST_P(Mitigations, TheLoaderMakesTheStackCookieRandom) {

@@ -39,6 +39,20 @@ class PeImage {
   }
   const IMAGE_NT_HEADERS& headers() const { return *nt_; }
 
+  // The file's checksum as Windows computes it (imagehlp's CheckSumMappedFile): the file's 16-bit
+  // words summed with their carries folded back in, the header's own field left out, plus the
+  // file's length. The loader checks it for drivers; signing tools and scanners report a wrong one.
+  uint32_t ComputedChecksum() const {
+    const size_t field = OffsetOf(&nt_->OptionalHeader.CheckSum);
+    uint32_t sum = 0;
+    for (size_t i = 0; i < bytes_.size(); i += 2) {
+      if (i == field || i == field + 2) continue;
+      sum += bytes_[i] | (i + 1 < bytes_.size() ? bytes_[i + 1] << 8 : 0);
+      sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return sum + static_cast<uint32_t>(bytes_.size());
+  }
+
  private:
   void ReadHeaders() {
     const auto* dos = Raw<IMAGE_DOS_HEADER>(0);
