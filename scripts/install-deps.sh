@@ -19,7 +19,11 @@ packages=(cmake make googletest
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld
           clang-19 lld-19 clang-tidy-19
           wine wine32:i386 wine32-preloader:i386 wine64 xvfb xauth x11-apps imagemagick
-          fonts-ipafont-gothic clang-format zip unzip python3 git)
+          fonts-ipafont-gothic clang-format zip unzip python3 git openssl)
+# Authenticode signing and its checks: osslsigncode 2.9 or later, from Debian 12's backports (the
+# release's own archive has 2.5).
+SIGNING_SUITE=bookworm-backports
+BACKPORTS_LIST=/etc/apt/sources.list.d/brinkwatcher-backports.sources
 # Only where the kernel runs no 32-bit code (or BRINKWATCHER_EMULATE_32BIT=1).
 emulation_packages=(qemu-user-static)
 EMULATOR=/usr/bin/qemu-i386-static
@@ -85,6 +89,22 @@ else
   : >"$LOG"
   install "${need[@]}"
   echo "dependencies: installed"
+fi
+
+# ---- osslsigncode from the backports, whose list is added once
+signing_tool_current() {
+  local version
+  version=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null) || return 1
+  dpkg --compare-versions "$version" ge 2.9
+}
+if ! signing_tool_current; then
+  if [ ! -f "$BACKPORTS_LIST" ]; then
+    printf '%s\n' "Types: deb" "URIs: http://deb.debian.org/debian" "Suites: $SIGNING_SUITE" \
+      "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" \
+      >"$BACKPORTS_LIST"
+  fi
+  updated=0  # the new list must be fetched
+  install "osslsigncode/$SIGNING_SUITE"
 fi
 
 # ---- 32-bit programs

@@ -45,6 +45,7 @@ line() {  # line ok|FAILED FILE TEXT
 
 # Its signer's subject, from a DLL's signature.
 signer() {
+  rm -f "$work/signature.pem"
   osslsigncode extract-signature -pem -in "$1" -out "$work/signature.pem" >/dev/null 2>&1 &&
     openssl pkcs7 -in "$work/signature.pem" -print_certs -noout 2>/dev/null |
     sed -n 's/^subject=//p' | head -n 1
@@ -62,6 +63,8 @@ while read -r name; do
       continue ;;
   esac
   what=
+  # osslsigncode writes no file that exists already.
+  rm -f "$work/sig.der" "$work/unsigned.dll"
   if osslsigncode extract-signature -in "$theirs" -out "$work/sig.der" >/dev/null 2>&1; then
     who=$(signer "$theirs")
     if [ -n "$ca" ]; then

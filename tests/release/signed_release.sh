@@ -73,10 +73,10 @@ for dll in x86/Brinkwatcher.dll x64/Brinkwatcher.dll; do
   check "$dll: its signature verifies against the throwaway CA" \
     osslsigncode verify -CAfile "$here/ca.pem" -in "$signed"
   check "$dll: its signature names the signer" bash -c \
-    "osslsigncode extract-signature -pem -in '$signed' -out '$here/sig.pem' &&
+    "rm -f '$here/sig.pem' && osslsigncode extract-signature -pem -in '$signed' -out '$here/sig.pem' &&
      openssl pkcs7 -in '$here/sig.pem' -print_certs -noout | grep -q 'Brinkwatcher throwaway signer'"
   check "$dll: without its signature it is the unsigned release's, byte for byte" bash -c \
-    "osslsigncode remove-signature -in '$signed' -out '$here/removed.dll' &&
+    "rm -f '$here/removed.dll' && osslsigncode remove-signature -in '$signed' -out '$here/removed.dll' &&
      cmp '$here/removed.dll' '$here/unsigned-files/$dll'"
 done
 for arch in i686 x86_64; do
