@@ -99,12 +99,15 @@ check "verify-release.sh refuses a zip with one byte of a DLL changed" refused b
 # The same DLLs signed under another authority.
 mkdir -p "$here/foreign" && cp -r "$here/unsigned-files/." "$here/foreign/"
 for dll in x86/Brinkwatcher.dll x64/Brinkwatcher.dll; do
+  rm "$here/foreign/$dll"
   osslsigncode sign -pkcs12 "$here/other-signer.p12" -readpass "$here/password" -h sha256 \
     -time 0 -in "$here/unsigned-files/$dll" -out "$here/foreign/$dll" >>"$here/checks.log" 2>&1
 done
 (cd "$here/foreign" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
   xargs sha256sum >SHA256SUMS)
 python3 "$clone/scripts/write-zip.py" "$here/foreign.zip" 0 "$here/foreign"
+check "the other zip's DLLs are signed" osslsigncode verify -CAfile "$here/other-ca.pem" \
+  -in "$here/foreign/x64/Brinkwatcher.dll"
 check "verify-release.sh refuses a zip signed under another CA when the first is required" \
   refused bash -c "cd '$clone' && scripts/verify-release.sh '$here/foreign.zip' --ca '$here/ca.pem' --built '$unsigned'"
 check "verify-release.sh accepts that zip against its own CA" bash -c \
