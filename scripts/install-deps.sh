@@ -19,7 +19,7 @@ packages=(cmake make googletest
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld
           clang-19 lld-19 clang-tidy-19
           wine wine32:i386 wine32-preloader:i386 wine64 xvfb xauth x11-apps imagemagick
-          fonts-ipafont-gothic clang-format zip unzip python3 git openssl)
+          fonts-ipafont-gothic clang-format zip unzip python3 git openssl shellcheck)
 # Authenticode signing and its checks: osslsigncode 2.9 or later, from Debian 12's backports (the
 # release's own archive has 2.5).
 SIGNING_SUITE=bookworm-backports

@@ -3,40 +3,46 @@
 # simulated editor with each DLL: host messages, heap allocations by the plug-in, and time against
 # the bare host calls. Extra arguments go to the benchmark (--iterations N).
 source "$(dirname "$0")/common.sh"
-install_and_build -DBRINKWATCHER_TESTS=OFF
+# Built once, also when the script runs itself again below.
+if [ -z "${BRINKWATCHER_BUILT:-}" ]; then
+  install_and_build -DBRINKWATCHER_TESTS=OFF
+  export BRINKWATCHER_BUILT=1
+fi
+# The benchmark needs a display: the whole script runs in a virtual one if there is none.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+set -o pipefail
+source "$ROOT/scripts/run-summary.sh"
 BITS32=$(bits32_mode)
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  set -o pipefail
-  ROOT=$0 BUILD_ROOT=$1 BITS32=$2
-  shift 2
-  source "$ROOT/scripts/run-summary.sh"
-  for arch in i686 x86_64; do
-    how=
-    if [ $arch = i686 ] && [ "$BITS32" != native ]; then
-      if [ "$BITS32" = unavailable ]; then
-        echo "==== i686: not run, this machine cannot run 32-bit programs" >&2
-        run_failed "i686: not run, this machine cannot run 32-bit programs"
-        continue
-      fi
-      how=" (emulated)"
-      echo "==== i686, emulated: its times are not comparable with native ones; its messages and"
-      echo "     allocations are"
-    else
-      echo "==== $arch"
+
+for arch in i686 x86_64; do
+  how=
+  if [ "$arch" = i686 ] && [ "$BITS32" != native ]; then
+    if [ "$BITS32" = unavailable ]; then
+      echo "==== i686: not run, this machine cannot run 32-bit programs" >&2
+      run_failed "i686: not run, this machine cannot run 32-bit programs"
+      continue
     fi
-    export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
-    "$ROOT/scripts/wine-prefix.sh"
-    log=$BUILD_ROOT/$arch/bench.log
-    status=0
-    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-bench.exe" "$@" |
-      tee "$log" || status=$?
-    verdict=$(tr -d "\r" <"$log" | grep -E "^(OK|FAILED)" | tail -n 1)
-    if [ $status = 0 ]; then
-      run_passed "$arch$how: $verdict"
-    else
-      run_failed "$arch$how: ${verdict:-ended with status $status before its verdict}"
-    fi
-    "$WINESERVER" -k || true   # before the display goes away under the desktop process
-    echo
-  done
-  print_runs' "$ROOT" "$BUILD_ROOT" "$BITS32" "$@"
+    how=" (emulated)"
+    echo "==== i686, emulated: its times are not comparable with native ones; its messages and"
+    echo "     allocations are"
+  else
+    echo "==== $arch"
+  fi
+  export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
+  "$ROOT/scripts/wine-prefix.sh"
+  log=$BUILD_ROOT/$arch/bench.log
+  status=0
+  "$ROOT/scripts/wine-run.sh" "$arch" "$BUILD_ROOT/$arch/bin/brinkwatcher-bench.exe" "$@" |
+    tee "$log" || status=$?
+  verdict=$(tr -d "\r" <"$log" | grep -E "^(OK|FAILED)" | tail -n 1)
+  if [ $status = 0 ]; then
+    run_passed "$arch$how: $verdict"
+  else
+    run_failed "$arch$how: ${verdict:-ended with status $status before its verdict}"
+  fi
+  "$WINESERVER" -k || true  # before the display goes away under the desktop process
+  echo
+done
+print_runs

@@ -5,33 +5,37 @@
 # button), the 64-bit one must draw the same; then the properties dialog is photographed.
 # Extra arguments go to the simulated editor (--profile FILE).
 source "$(dirname "$0")/common.sh"
-install_and_build -DBRINKWATCHER_TESTS=OFF
+# Built once, also when the script runs itself again below.
+if [ -z "${BRINKWATCHER_BUILT:-}" ]; then
+  install_and_build -DBRINKWATCHER_TESTS=OFF
+  export BRINKWATCHER_BUILT=1
+fi
 [ "$(bits32_mode)" != unavailable ] || { echo "the 32-bit session cannot run here" >&2; exit 1; }
-for arch in "${ARCHS[@]}"; do
+# The sessions need a display: the whole script runs in a virtual one if there is none.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+set -o pipefail
+source "$ROOT/scripts/run-summary.sh"
+mkdir -p "$ROOT/docs"
+
+for arch in i686 x86_64; do
   pictures=$(tree_of "$arch")/pictures
   rm -rf "$pictures" && mkdir -p "$pictures"
+  export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
+  "$ROOT/scripts/wine-prefix.sh"
+  echo "==== $arch: $BUILD_ROOT/$arch/bin/Brinkwatcher.dll"
+  status=0
+  "$ROOT/scripts/wine-run.sh" "$arch" "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --script \
+    --pictures "$("$WINE64" winepath -w "$pictures")" "$@" || status=$?
+  if [ $status = 0 ]; then
+    run_passed "$arch: the scripted session played through"
+  else
+    run_failed "$arch: the scripted session ended with status $status"
+  fi
+  "$WINESERVER" -k || true  # before the display goes away under the desktop process
 done
-mkdir -p "$ROOT/docs"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  set -o pipefail
-  ROOT=$0 BUILD_ROOT=$1
-  shift
-  source "$ROOT/scripts/run-summary.sh"
-  for arch in i686 x86_64; do
-    export WINEPREFIX=$BUILD_ROOT/$arch/wineprefix
-    "$ROOT/scripts/wine-prefix.sh"
-    echo "==== $arch: $BUILD_ROOT/$arch/bin/Brinkwatcher.dll"
-    status=0
-    "$ROOT/scripts/wine-run.sh" $arch "$BUILD_ROOT/$arch/bin/brinkwatcher-sim.exe" --script \
-      --pictures "$("$WINE64" winepath -w "$BUILD_ROOT/$arch/pictures")" "$@" || status=$?
-    if [ $status = 0 ]; then
-      run_passed "$arch: the scripted session played through"
-    else
-      run_failed "$arch: the scripted session ended with status $status"
-    fi
-    "$WINESERVER" -k || true   # before the display goes away under the desktop process
-  done
-  print_runs' "$ROOT" "$BUILD_ROOT" "$@"
+print_runs || exit 1
 
 # PNG without time stamps, so that an unchanged picture leaves the file unchanged.
 for name in scroll-strip toolbar-button; do
