@@ -15,6 +15,14 @@
 #error "records for x86 and x86_64 only"
 #endif
 
+// Fails the assembly if a record's next field would not start at `offset` from `record`: the
+// loader reads these records by fixed offsets, at each architecture's width.
+.macro field_at record, offset
+  .if . - \record - \offset
+    .error "record field misplaced"
+  .endif
+.endm
+
 // Built for Control Flow Guard (and, on x86, registering no exception handler): without the mark
 // the linker would take every function the object names for a call target.
   .def @feat.00

@@ -15,28 +15,8 @@
 #include "settings/settings.h"
 
 namespace {
-// Fixed answers to the codes 0x900 ... 0x90A that need no action.
-constexpr LRESULT FixedAnswers[] = {1, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0};
-
-constexpr LRESULT ToolbarMaskColor = 0x00FF00FF;
-
 LRESULT InfoItem(WPARAM item) {
-  switch (item) {
-    case 1:
-      return 1;
-    case 2:
-      return 99000;
-    case 3:
-      return 7000;
-    case 4:
-      return 1;
-    case 5:
-      return 0;
-    case 6:
-      return 1;
-    default:
-      return 0;
-  }
+  return item < std::size(QueryInfoAnswers) ? QueryInfoAnswers[item] : 0;
 }
 
 // A capacity wider than 32 bits counts as the largest 32-bit one: the buffer is at least that big.
@@ -46,7 +26,7 @@ UINT TextCapacity(WPARAM wParam) {
 }
 
 INT_PTR ShowProperties(HWND view) {
-  return DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_PROPERTIES), view,
+  return DialogBoxParamW(gModuleInstance, MAKEINTRESOURCEW(IDD_PROPERTIES), view,
                          PropertiesDialogProc, reinterpret_cast<LPARAM>(view));
 }
 }  // namespace
@@ -57,7 +37,7 @@ extern "C" {
 // calls this directly, for every process and thread event.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
-    ModuleInstance = instance;
+    gModuleInstance = instance;
     NoteLoaderThread();
   }
   // Unloaded by FreeLibrary (not process exit): a timer left armed on this thread would call
@@ -68,7 +48,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 
 void WINAPI OnEvents(HWND view, UINT events, LPARAM /*value*/) {
   if (events & EventReloadSettings) {
-    HostVersionAtLeast14600 = QueryHostVersion(view) >= 14600u;
+    gHostVersionAtLeast14600 = QueryHostVersion(view) >= 14600u;
     LoadSettings(view);
   }
   if (events & EventCaretMoved) ApplyScrollAhead(view);
@@ -106,11 +86,13 @@ LRESULT WINAPI PlugInProc(HWND view, UINT code, WPARAM wParam, LPARAM lParam) {
       return static_cast<LRESULT>(CopyResourceText(IDS_VERSION_TEXT, TextCapacity(wParam),
                                                    reinterpret_cast<wchar_t*>(lParam)));
     case QueryMaskColor:
-      return ToolbarMaskColor;
+      return QueryMaskColorAnswer;
     case QueryInfo:
       return InfoItem(wParam);
     default:
-      if (code - QueryFirst < std::size(FixedAnswers)) return FixedAnswers[code - QueryFirst];
+      if (code - QueryFirst < std::size(QueryFixedAnswers)) {
+        return QueryFixedAnswers[code - QueryFirst];
+      }
       return 0;
   }
 }

@@ -14,13 +14,6 @@
 
 #include "host/asm_records.h"
 
-// Fails the assembly if the record's next field would not start at `offset`.
-.macro field_at offset
-  .if . - SYMBOL(_load_config_used) - \offset
-    .error "load configuration field misplaced"
-  .endif
-.endm
-
   .text
 // The checker's contract: the target is in ecx (x86) or rcx (x86_64); return if it may be called.
   .p2align 4
@@ -39,12 +32,10 @@ PassThroughDispatch:
   .globl SYMBOL(__guard_check_icall_fptr)
 SYMBOL(__guard_check_icall_fptr):
   POINTER PassThroughCheck
+#if defined(__x86_64__)
   .globl SYMBOL(__guard_dispatch_icall_fptr)
 SYMBOL(__guard_dispatch_icall_fptr):
-#if defined(__x86_64__)
   POINTER PassThroughDispatch
-#else
-  POINTER 0  // x86 has no dispatching form
 #endif
 
   .section .rdata,"dr"
@@ -78,21 +69,25 @@ SYMBOL(_load_config_used):
   POINTER 0
   POINTER 0
 #if defined(__x86_64__)
-  field_at 0x70
+  field_at SYMBOL(_load_config_used), 0x70
 #else
-  field_at 0x48
+  field_at SYMBOL(_load_config_used), 0x48
 #endif
   POINTER SYMBOL(__guard_check_icall_fptr)     // GuardCFCheckFunctionPointer
+#if defined(__x86_64__)
   POINTER SYMBOL(__guard_dispatch_icall_fptr)  // GuardCFDispatchFunctionPointer
+#else
+  POINTER 0        // GuardCFDispatchFunctionPointer: x86 has no dispatching form
+#endif
   POINTER SYMBOL(__guard_fids_table)           // GuardCFFunctionTable
   POINTER SYMBOL(__guard_fids_count)           // GuardCFFunctionCount
   .long SYMBOL(__guard_flags)                  // GuardFlags
   .short 0, 0      // CodeIntegrity: Flags, Catalog
   .long 0, 0       // CodeIntegrity: CatalogOffset, Reserved
 #if defined(__x86_64__)
-  field_at 0xA0
+  field_at SYMBOL(_load_config_used), 0xA0
 #else
-  field_at 0x68
+  field_at SYMBOL(_load_config_used), 0x68
 #endif
   POINTER SYMBOL(__guard_iat_table)      // GuardAddressTakenIatEntryTable
   POINTER SYMBOL(__guard_iat_count)      // GuardAddressTakenIatEntryCount
@@ -100,7 +95,7 @@ SYMBOL(_load_config_used):
   POINTER SYMBOL(__guard_longjmp_count)  // GuardLongJumpTargetCount
 LoadConfigEnd:
 #if defined(__x86_64__)
-  field_at 0xC0
+  field_at SYMBOL(_load_config_used), 0xC0
 #else
-  field_at 0x78
+  field_at SYMBOL(_load_config_used), 0x78
 #endif

@@ -2,12 +2,12 @@
 
 #include <cwchar>
 
-HINSTANCE ModuleInstance = nullptr;
+HINSTANCE gModuleInstance = nullptr;
 
 namespace {
 // Loads into a caller's buffer so that CopyResourceText needs no heap.
 int LoadIntoBuffer(UINT id, wchar_t (&text)[ResourceTextCapacity]) {
-  int length = LoadStringW(ModuleInstance, id, text, ResourceTextCapacity);
+  int length = LoadStringW(gModuleInstance, id, text, ResourceTextCapacity);
   if (length <= 0) length = 0;
   text[length] = L'\0';
   return length;

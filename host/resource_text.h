@@ -2,12 +2,15 @@
 #include <windows.h>
 
 // The module instance, stored by DllMain at process attach.
-extern HINSTANCE ModuleInstance;
+extern HINSTANCE gModuleInstance;
 
-constexpr int ResourceTextCapacity = 4096;
+// The longest of the plug-in's texts is under 100 characters; the identity tests hold every one
+// of them below this.
+constexpr int ResourceTextCapacity = 256;
 
 // A string resource held by value, NUL-terminated: the plug-in's texts are short, and a value
-// needs no heap, so neither a settings reload nor the dialog allocates.
+// needs no heap, so neither a settings reload nor the dialog allocates; 512 bytes of the editor's
+// stack.
 struct ResourceString {
   wchar_t text[ResourceTextCapacity];
 };

@@ -45,6 +45,16 @@ SYMBOL(_tls_used):
   POINTER SYMBOL(_tls_start)        // StartAddressOfRawData
   POINTER SYMBOL(_tls_end)          // EndAddressOfRawData
   POINTER SYMBOL(_tls_index)        // AddressOfIndex
+#if defined(__x86_64__)
+  field_at SYMBOL(_tls_used), 0x18
+#else
+  field_at SYMBOL(_tls_used), 0x0C
+#endif
   POINTER SYMBOL(__xl_a) + (1 << POINTER_ALIGN)  // AddressOfCallBacks
   .long 0                           // SizeOfZeroFill
   .long 0                           // Characteristics: the linker writes the alignment
+#if defined(__x86_64__)
+  field_at SYMBOL(_tls_used), 0x28
+#else
+  field_at SYMBOL(_tls_used), 0x18
+#endif

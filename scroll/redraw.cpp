@@ -20,7 +20,7 @@ struct RedrawState {
 // Each thread's own state, zero until its first use. The build's compiler and linker give
 // thread_local the module's implicit TLS, which the loader sets up for every thread, so nothing is
 // allocated on a thread's first jump.
-thread_local RedrawState threadState = {};
+thread_local RedrawState tRedrawState = {};
 
 constexpr UINT_PTR RequestedTimerId = 1;
 
@@ -30,11 +30,11 @@ constexpr UINT_PTR RequestedTimerId = 1;
 // happens, the module pins itself for the rest of the process: an unload then leaves it mapped and
 // that timer's callback runs as usual. With one editor thread nothing is pinned, and an unload
 // kills the timer and unmaps the module as before.
-DWORD LoaderThread = 0;
-std::atomic<bool> ModulePinned{false};
+DWORD gLoaderThread = 0;
+std::atomic<bool> gModulePinned{false};
 
 void KeepModuleForOtherThreads() {
-  if (GetCurrentThreadId() == LoaderThread || ModulePinned.exchange(true)) return;
+  if (GetCurrentThreadId() == gLoaderThread || gModulePinned.exchange(true)) return;
   HMODULE self = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                      reinterpret_cast<LPCWSTR>(&RedrawTimerProc), &self);
@@ -49,35 +49,35 @@ void KillRunningTimer(RedrawState& state) {
 }  // namespace
 
 void NoteLoaderThread() {
-  LoaderThread = GetCurrentThreadId();
+  gLoaderThread = GetCurrentThreadId();
 }
 
 void StopRedrawTimerAtUnload() {
-  KillRunningTimer(threadState);
+  KillRunningTimer(tRedrawState);
 }
 
 void MarkRedrawPending() {
-  threadState.pending = true;
+  tRedrawState.pending = true;
 }
 
 void ArmRedraw(HWND view) {
-  RedrawState& state = threadState;
+  RedrawState& state = tRedrawState;
   if (!state.pending) return;
   state.pending = false;
   // The old identifier is not cleared here: SetTimer's result replaces it below.
   if (state.timerId != 0) KillTimer(nullptr, state.timerId);
   state.view = view;
   KeepModuleForOtherThreads();
-  state.timerId = SetTimer(nullptr, RequestedTimerId, Settings.redrawDelay, RedrawTimerProc);
+  state.timerId = SetTimer(nullptr, RequestedTimerId, gSettings.redrawDelay, RedrawTimerProc);
 }
 
 void CancelRedraw() {
-  threadState.pending = false;
-  KillRunningTimer(threadState);
+  tRedrawState.pending = false;
+  KillRunningTimer(tRedrawState);
 }
 
 void CALLBACK RedrawTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  RedrawState& state = threadState;
+  RedrawState& state = tRedrawState;
   // One-shot: the system timer would otherwise repeat.
   KillRunningTimer(state);
   if (!state.pending && IsWindow(state.view)) InvalidateRect(state.view, nullptr, FALSE);

@@ -22,7 +22,7 @@ bool AnyMouseButtonDown() {
 }  // namespace
 
 int32_t ComputeScrollDelta(HWND view) {
-  const int32_t extra = HostVersionAtLeast14600 ? QueryHiddenLines(view) : 0;
+  const int32_t extra = gHostVersionAtLeast14600 ? QueryHiddenLines(view) : 0;
   const ViewPoint page = QueryPageSize(view);
   const ViewPoint caret = QueryCaretPos(view);
   const ViewPoint scroll = QueryScrollPos(view);
@@ -33,12 +33,12 @@ int32_t ComputeScrollDelta(HWND view) {
   const int32_t third = height / 3;
 
   if (row < half) {
-    const int32_t up = Settings.brinkwatcherUp;
+    const int32_t up = gSettings.brinkwatcherUp;
     const int32_t keep = up < third ? up : third;
     const int32_t delta = WrapSub(keep, row);
     return delta > 0 ? delta : 0;
   }
-  const int32_t down = Settings.brinkwatcherDown;
+  const int32_t down = gSettings.brinkwatcherDown;
   const int32_t keep = down < third ? down : third;
   // The caret's own line counts, hence the + 1.
   const int32_t overshoot = WrapSub(WrapAdd(WrapAdd(row, keep), 1), height);
@@ -46,7 +46,7 @@ int32_t ComputeScrollDelta(HWND view) {
 }
 
 void ApplyScrollAhead(HWND view) {
-  if (Settings.mouseCancel && AnyMouseButtonDown()) return;
+  if (gSettings.mouseCancel && AnyMouseButtonDown()) return;
 
   const int32_t delta = ComputeScrollDelta(view);
   if (delta == 0) return;

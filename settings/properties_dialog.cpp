@@ -44,12 +44,12 @@ void InitDialog(HWND dialog, HWND view) {
 
   FillLineCountCombos(dialog);
   SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_SETCURSEL,
-                      static_cast<WPARAM>(LimitLineCount(Settings.brinkwatcherUp)), 0);
+                      static_cast<WPARAM>(LimitLineCount(gSettings.brinkwatcherUp)), 0);
   SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_SETCURSEL,
-                      static_cast<WPARAM>(LimitLineCount(Settings.brinkwatcherDown)), 0);
-  if (Settings.mouseCancel) CheckDlgButton(dialog, IDC_MOUSE_CANCEL, BST_CHECKED);
+                      static_cast<WPARAM>(LimitLineCount(gSettings.brinkwatcherDown)), 0);
+  if (gSettings.mouseCancel) CheckDlgButton(dialog, IDC_MOUSE_CANCEL, BST_CHECKED);
 
-  const uint32_t delay = Settings.redrawDelay;
+  const uint32_t delay = gSettings.redrawDelay;
   SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETRANGE32, MinRedrawDelay, MaxRedrawDelay);
   SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_SETPOS32, 0, static_cast<LPARAM>(delay));
   SendDlgItemMessageW(dialog, IDC_DELAY, EM_LIMITTEXT, 4, 0);
@@ -99,15 +99,15 @@ void ConfirmDialog(HWND dialog) {
     return;
   }
 
-  TakeLineCount(dialog, IDC_UP_LINES, Settings.brinkwatcherUp);
-  TakeLineCount(dialog, IDC_DOWN_LINES, Settings.brinkwatcherDown);
-  Settings.mouseCancel = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
+  TakeLineCount(dialog, IDC_UP_LINES, gSettings.brinkwatcherUp);
+  TakeLineCount(dialog, IDC_DOWN_LINES, gSettings.brinkwatcherDown);
+  gSettings.mouseCancel = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
 
   // A delay left at the keyboard default stays non-custom, so it keeps following the keyboard.
   const uint32_t delay = LimitRedrawDelay(entered);
-  if (delay != Settings.redrawDelay || Settings.redrawDelayCustom) {
-    Settings.redrawDelay = delay;
-    Settings.redrawDelayCustom = true;
+  if (delay != gSettings.redrawDelay || gSettings.redrawDelayCustom) {
+    gSettings.redrawDelay = delay;
+    gSettings.redrawDelayCustom = true;
   }
 
   SaveSettings(reinterpret_cast<HWND>(GetWindowLongPtrW(dialog, ViewSlot)));
@@ -141,7 +141,11 @@ BOOL OnCommand(HWND dialog, WPARAM wParam) {
 BOOL OnNotify(HWND dialog, LPARAM lParam) {
   const auto* header = reinterpret_cast<const NMHDR*>(lParam);
   if (header == nullptr || header->code != static_cast<UINT>(UDN_DELTAPOS)) return FALSE;
-  return StepDelay(dialog, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta);
+  if (!StepDelay(dialog, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta)) return FALSE;
+  // The up-down control is told 0: it moves its own position by a step as well, which nothing
+  // reads; the arrows act on the number in the field alone.
+  SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+  return TRUE;
 }
 }  // namespace
 

@@ -4,8 +4,8 @@
 #include "host/resource_text.h"
 #include "res/resource_ids.h"
 
-PluginSettings Settings;
-std::atomic<bool> HostVersionAtLeast14600{false};
+PluginSettings gSettings;
+std::atomic<bool> gHostVersionAtLeast14600{false};
 
 namespace {
 constexpr uint32_t ValueBytes = 4;
@@ -58,20 +58,20 @@ void LoadSettings(HWND view) {
   const HWND frame = FrameOf(view);
   const ResourceString section = LoadResourceString(IDS_PROFILE_SECTION);
 
-  LoadLineCount(frame, section.text, L"brinkwatcherUp", Settings.brinkwatcherUp);
-  LoadLineCount(frame, section.text, L"brinkwatcherDown", Settings.brinkwatcherDown);
+  LoadLineCount(frame, section.text, L"brinkwatcherUp", gSettings.brinkwatcherUp);
+  LoadLineCount(frame, section.text, L"brinkwatcherDown", gSettings.brinkwatcherDown);
 
-  uint32_t mouseCancel = Settings.mouseCancel ? 1 : 0;
+  uint32_t mouseCancel = gSettings.mouseCancel ? 1 : 0;
   if (ReadValue(frame, section.text, L"mouseCancel", mouseCancel))
-    Settings.mouseCancel = mouseCancel != 0;
+    gSettings.mouseCancel = mouseCancel != 0;
 
   uint32_t delay = 0;
   if (ReadValue(frame, section.text, L"redrawDelay", delay) && delay != 0) {
-    Settings.redrawDelay = LimitRedrawDelay(delay);
-    Settings.redrawDelayCustom = true;
+    gSettings.redrawDelay = LimitRedrawDelay(delay);
+    gSettings.redrawDelayCustom = true;
   } else {
-    Settings.redrawDelay = DefaultRedrawDelay();
-    Settings.redrawDelayCustom = false;
+    gSettings.redrawDelay = DefaultRedrawDelay();
+    gSettings.redrawDelayCustom = false;
   }
 }
 
@@ -80,12 +80,12 @@ void SaveSettings(HWND view) {
   const ResourceString section = LoadResourceString(IDS_PROFILE_SECTION);
 
   WriteValue(frame, section.text, L"brinkwatcherUp",
-             static_cast<uint32_t>(Settings.brinkwatcherUp.load()));
+             static_cast<uint32_t>(gSettings.brinkwatcherUp.load()));
   WriteValue(frame, section.text, L"brinkwatcherDown",
-             static_cast<uint32_t>(Settings.brinkwatcherDown.load()));
-  WriteValue(frame, section.text, L"mouseCancel", Settings.mouseCancel ? 1 : 0);
-  if (Settings.redrawDelayCustom)
-    WriteValue(frame, section.text, L"redrawDelay", Settings.redrawDelay);
+             static_cast<uint32_t>(gSettings.brinkwatcherDown.load()));
+  WriteValue(frame, section.text, L"mouseCancel", gSettings.mouseCancel ? 1 : 0);
+  if (gSettings.redrawDelayCustom)
+    WriteValue(frame, section.text, L"redrawDelay", gSettings.redrawDelay);
 }
 
 uint32_t DefaultRedrawDelay() {

@@ -15,8 +15,8 @@ struct PluginSettings {
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
-extern PluginSettings Settings;
-extern std::atomic<bool> HostVersionAtLeast14600;
+extern PluginSettings gSettings;
+extern std::atomic<bool> gHostVersionAtLeast14600;
 
 constexpr uint32_t MinRedrawDelay = 1;
 constexpr uint32_t MaxRedrawDelay = 1000;
