@@ -321,6 +321,30 @@ INSTANTIATE_TEST_SUITE_P(Rows, MitigationTakenOut, ::testing::ValuesIn(breakages
                                   std::to_string(info.index);
                          });
 
+// A section whose file bytes end before its memory does reads as zeros there, as the loader maps
+// it, not as whatever the file holds next.
+TEST(PeReader, ASectionsTailPastItsFileBytesReadsAsZeros) {
+  const PeImage shipped{sim::ProgramDirectory() + L"Brinkwatcher.dll"};
+  ASSERT_TRUE(shipped.valid());
+  const IMAGE_SECTION_HEADER code = shipped.Sections().front();
+  ASSERT_GT(code.Misc.VirtualSize, 0x200u);
+  const uint32_t cut = (code.Misc.VirtualSize - 0x100) & ~0x1FFu;  // within the code's bytes
+  Bytes bytes = shipped.bytes();
+  Put<DWORD>(bytes, SectionAt(shipped, true) + offsetof(IMAGE_SECTION_HEADER, SizeOfRawData), cut);
+  const PeImage shortened{bytes};
+  const uint32_t inTail = code.VirtualAddress + cut + 0x10;
+  ASSERT_NE(shipped.At<uint32_t>(inTail), nullptr);
+  uint32_t fileBytes = 0;
+  for (uint32_t i = 0; i < 0x40; i += 4) fileBytes |= *shipped.At<uint32_t>(inTail + i);
+  ASSERT_NE(fileBytes, 0u) << "the file holds only zeros there: the row would prove nothing";
+  for (uint32_t i = 0; i < 0x40; i += 4) {
+    const auto* word = shortened.At<uint32_t>(inTail + i);
+    ASSERT_NE(word, nullptr);
+    EXPECT_EQ(*word, 0u) << "at RVA 0x" << std::hex << inTail + i;
+  }
+  EXPECT_EQ(shortened.At<uint32_t>(code.VirtualAddress + cut - 2), nullptr) << "straddles the end";
+}
+
 // A DLL built without the stack protector: the soak's stand-in, from the same compiler.
 TEST(MitigationNotBuilt, StackProtectorIsReportedMissing) {
   const PeImage standIn{sim::ProgramDirectory() + L"soak-stand-in.dll"};

@@ -208,8 +208,10 @@ INSTANTIATE_TEST_SUITE_P(Versions, VersionTable,
                                            VersionCase{"Zero", 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The host's answers are untrusted: extreme values must not crash, and the arithmetic wraps at
-// 32 bits exactly as the 32-bit build of the formulas does.
+// The host's answers are untrusted: extreme values must not crash, and nothing may overflow.
+// Each row protects a property; its expected move is kept for parity with the 32-bit arithmetic
+// the plug-in has always done (every sum and difference wrapping at 32 bits), so that a change of
+// that arithmetic shows as a change of behaviour, not only as a crash.
 struct ExtremeCase {
   const char* name;
   int32_t page;
@@ -221,19 +223,20 @@ struct ExtremeCase {
 };
 
 const ExtremeCase extremeCases[] = {
-    // rel = INT_MAX, third = 715827882, keep 2: d = INT_MAX + 3 - INT_MAX = 3.
+    // The largest page and caret: the keep stays the setting, not a third of the page, and the
+    // view moves a few lines, not by billions.
     {"MaxPageMaxCaret", INT_MAX, INT_MAX, 0, 0, true, 3},
-    // h = INT_MIN: half and third negative; rel 0 is on the lower side; keep = third;
-    // d = 0 + (INT_MIN / 3) + 1 - INT_MIN = 1431655767: the view moves down by it.
+    // The most negative page: half and third negative, so the caret counts as below the middle and
+    // the move is the wrapped one, not a crash or a trap.
     {"MinPage", INT_MIN, 0, 0, 0, true, 1431655767},
-    // Negative page: half -15, third -10; d = 5 - 10 + 1 + 30 = 26.
+    // A small negative page: the same rule, with a move of ordinary size.
     {"NegativePage", -30, 5, 0, 0, true, 26},
-    // rel = INT_MIN - 0 wraps nothing; upper side: d = 2 - INT_MIN wraps to INT_MIN + 2 < 0.
+    // A caret at the most negative line: a wrapped move that comes out negative means no move.
     {"CaretAtMin", 30, INT_MIN, 0, 0, false, 0},
-    // rel = 0 - INT_MAX - 0 = -INT_MAX: d = 2 + INT_MAX wraps negative: no move.
+    // A first line at the largest value: the same.
     {"FirstLineAtMax", 30, 0, INT_MAX, 0, false, 0},
-    // rel = 10 - 0 - INT_MIN wraps to INT_MIN + 10: upper side, d = 2 - (INT_MIN + 10) wraps to
-    // INT_MAX - 7, positive: the target goes negative and is raised to 0, as old is 0 nothing.
+    // The most negative hidden-line offset: the move wraps positive, the target goes below the
+    // first line and is raised to it, and a view already there does not move.
     {"HiddenLinesAtMin", 30, 10, 0, INT_MIN, false, 0},
 };
 

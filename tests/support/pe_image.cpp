@@ -304,11 +304,20 @@ int CodeReferencesTo(const PeImage& pe, uint32_t rva) {
 #if defined(_WIN64)
   for (const auto& section : sections) {
     if (!Executable(section)) continue;
+    // A 64-bit load or comparison with a RIP-relative operand: REX.W, the opcode, a ModRM byte
+    // of mod 00 and r/m 101, then the displacement, which counts from the instruction's end.
     const std::vector<unsigned char> code = pe.SectionBytes(section);
-    for (size_t i = 0; i + 4 <= code.size(); ++i) {
-      const auto displacement = static_cast<int32_t>(Le32(code, i));
+    const auto reads = [](unsigned char opcode) {
+      return opcode == 0x8B || opcode == 0x3B || opcode == 0x39 || opcode == 0x33 ||
+             opcode == 0x31 || opcode == 0x2B || opcode == 0x29 || opcode == 0x85;
+    };
+    for (size_t i = 0; i + 7 <= code.size(); ++i) {
+      if ((code[i] & 0xF8) != 0x48 || !reads(code[i + 1]) || (code[i + 2] & 0xC7) != 0x05) {
+        continue;
+      }
+      const auto displacement = static_cast<int32_t>(Le32(code, i + 3));
       const int64_t target =
-          int64_t{section.VirtualAddress} + static_cast<int64_t>(i) + 4 + displacement;
+          int64_t{section.VirtualAddress} + static_cast<int64_t>(i) + 7 + displacement;
       references += target >= 0 && slots.count(static_cast<uint32_t>(target)) != 0;
     }
   }
@@ -383,20 +392,33 @@ bool BeginsFrame(const PeImage& pe, uint32_t rva) {
   return push || subRsp || probe;
 }
 
-std::vector<Mitigation> ReportMitigations(const PeImage& pe) {
-  std::vector<Mitigation> report;
-  const auto note = [&](const char* name, bool holds, std::string detail) {
-    report.push_back({name, holds, std::move(detail)});
-  };
-  const std::vector<IMAGE_SECTION_HEADER> sections = pe.Sections();
-  const auto sectionName = [](const IMAGE_SECTION_HEADER* s) {
-    return s == nullptr ? std::string("none")
-                        : std::string(reinterpret_cast<const char*>(s->Name),
-                                      strnlen(reinterpret_cast<const char*>(s->Name), 8));
-  };
+namespace {
 
-  // The header's flags.
-  const WORD dll = pe.dllCharacteristics();
+// What every check of the report reads: the image, its sections, and the report to add to.
+struct Reading {
+  const PeImage& pe;
+  std::vector<IMAGE_SECTION_HEADER> sections;
+  LoadConfig config;
+  std::vector<uint32_t> targets;  // the guard table
+  std::vector<Mitigation>& report;
+
+  void Note(const char* name, bool holds, std::string detail) {
+    report.push_back({name, holds, std::move(detail)});
+  }
+  const IMAGE_SECTION_HEADER* Home(uint32_t rva) const { return SectionOf(sections, rva); }
+  bool GuardFields() const {
+    return config.Reaches(offsetof(LoadConfiguration, GuardFlags), sizeof(DWORD));
+  }
+};
+
+std::string SectionName(const IMAGE_SECTION_HEADER* s) {
+  return s == nullptr ? std::string("none")
+                      : std::string(reinterpret_cast<const char*>(s->Name),
+                                    strnlen(reinterpret_cast<const char*>(s->Name), 8));
+}
+
+void HeaderFlags(Reading& r) {
+  const WORD dll = r.pe.dllCharacteristics();
   const struct {
     const char* name;
     WORD bit;
@@ -408,156 +430,203 @@ std::vector<Mitigation> ReportMitigations(const PeImage& pe) {
       {"GUARD_CF", IMAGE_DLLCHARACTERISTICS_GUARD_CF},
   };
   for (const auto& flag : flags) {
-    note(flag.name, (dll & flag.bit) != 0, "DllCharacteristics " + Hex(dll));
+    r.Note(flag.name, (dll & flag.bit) != 0, "DllCharacteristics " + Hex(dll));
   }
+}
 
-  // ASLR moves the image only if the loader can fix it up.
-  const std::vector<uint32_t> relocated = BaseRelocationRvas(pe);
-  note("RELOCATIONS",
-       (pe.fileCharacteristics() & IMAGE_FILE_RELOCS_STRIPPED) == 0 && !relocated.empty(),
-       std::to_string(relocated.size()) + " base relocations");
+// ASLR moves the image only if the loader can fix it up.
+void Relocations(Reading& r) {
+  const std::vector<uint32_t> relocated = BaseRelocationRvas(r.pe);
+  r.Note("RELOCATIONS",
+         (r.pe.fileCharacteristics() & IMAGE_FILE_RELOCS_STRIPPED) == 0 && !relocated.empty(),
+         std::to_string(relocated.size()) + " base relocations");
+}
 
-  // The load configuration and Control Flow Guard's part of it.
-  const LoadConfig config = ReadLoadConfig(pe);
-  const LoadConfiguration& c = config.fields;
-  const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
-  const bool guardFields = config.Reaches(offsetof(LoadConfiguration, GuardFlags), sizeof(DWORD));
-  note("LOAD_CONFIG", guardFields && dir.Size == c.Size && dir.VirtualAddress % sizeof(void*) == 0,
-       "Size " + Hex(c.Size) + ", directory size " + Hex(dir.Size) + " at " +
-           Hex(dir.VirtualAddress));
-  note("GUARD_CF_INSTRUMENTED", (c.GuardFlags & GuardCfInstrumented) != 0,
-       "GuardFlags " + Hex(c.GuardFlags));
+void LoadConfigRecord(Reading& r) {
+  const LoadConfiguration& c = r.config.fields;
+  const auto dir = r.pe.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
+  r.Note("LOAD_CONFIG",
+         r.GuardFields() && dir.Size == c.Size && dir.VirtualAddress % sizeof(void*) == 0,
+         "Size " + Hex(c.Size) + ", directory size " + Hex(dir.Size) + " at " +
+             Hex(dir.VirtualAddress));
+  r.Note("GUARD_CF_INSTRUMENTED", (c.GuardFlags & GuardCfInstrumented) != 0,
+         "GuardFlags " + Hex(c.GuardFlags));
+}
 
-  // A pointer the instrumented code calls through: read-only after the loader's write, and
-  // starting at code of the module's own.
-  const auto callPointer = [&](const char* name, ULONG_PTR va) {
-    const uint32_t at = RvaOf(pe, va);
-    const IMAGE_SECTION_HEADER* home = SectionOf(sections, at);
-    const auto* value = home != nullptr ? pe.At<ULONG_PTR>(at) : nullptr;
-    const IMAGE_SECTION_HEADER* target =
-        value != nullptr ? SectionOf(sections, RvaOf(pe, *value)) : nullptr;
-    note(name,
+// A pointer the instrumented code calls through: read-only after the loader's write, and starting
+// at code of the module's own.
+void CallPointer(Reading& r, const char* name, ULONG_PTR va) {
+  const uint32_t at = RvaOf(r.pe, va);
+  const IMAGE_SECTION_HEADER* home = r.Home(at);
+  const auto* value = home != nullptr ? r.pe.At<ULONG_PTR>(at) : nullptr;
+  const IMAGE_SECTION_HEADER* target = value != nullptr ? r.Home(RvaOf(r.pe, *value)) : nullptr;
+  r.Note(name,
          home != nullptr && !Writable(*home) && !Executable(*home) && target != nullptr &&
              Executable(*target),
-         "at " + Hex(va) + " in " + sectionName(home) + ", to " +
+         "at " + Hex(va) + " in " + SectionName(home) + ", to " +
              (value != nullptr ? Hex(*value) : std::string("nothing")) + " in " +
-             sectionName(target));
-  };
-  callPointer("GUARD_CF_CHECK_FUNCTION", guardFields ? c.GuardCFCheckFunctionPointer : 0);
-#if defined(_WIN64)
-  callPointer("GUARD_CF_DISPATCH_FUNCTION", guardFields ? c.GuardCFDispatchFunctionPointer : 0);
-#endif
+             SectionName(target));
+}
 
-  const std::vector<uint32_t> targets = GuardFunctionRvas(pe);
-  bool ordered = std::is_sorted(targets.begin(), targets.end()) &&
-                 std::adjacent_find(targets.begin(), targets.end()) == targets.end();
-  bool inCode = true;
-  for (uint32_t rva : targets) {
-    const IMAGE_SECTION_HEADER* s = SectionOf(sections, rva);
-    inCode = inCode && s != nullptr && Executable(*s);
-  }
-  note("GUARD_CF_FUNCTION_TABLE",
-       (c.GuardFlags & GuardCfFunctionTablePresent) != 0 && !targets.empty() && ordered && inCode,
-       std::to_string(targets.size()) + " entries" + (ordered ? "" : ", not in order") +
-           (inCode ? "" : ", some outside the code"));
+void GuardPointers(Reading& r) {
+  const LoadConfiguration& c = r.config.fields;
+  CallPointer(r, "GUARD_CF_CHECK_FUNCTION", r.GuardFields() ? c.GuardCFCheckFunctionPointer : 0);
+#if defined(_WIN64)
+  CallPointer(r, "GUARD_CF_DISPATCH_FUNCTION",
+              r.GuardFields() ? c.GuardCFDispatchFunctionPointer : 0);
+#endif
+}
+
+void GuardTable(Reading& r) {
+  const std::vector<uint32_t>& targets = r.targets;
+  const bool ordered = std::is_sorted(targets.begin(), targets.end()) &&
+                       std::adjacent_find(targets.begin(), targets.end()) == targets.end();
+  const bool inCode = std::all_of(targets.begin(), targets.end(), [&](uint32_t rva) {
+    const IMAGE_SECTION_HEADER* s = r.Home(rva);
+    return s != nullptr && Executable(*s);
+  });
+  r.Note("GUARD_CF_FUNCTION_TABLE",
+         (r.config.fields.GuardFlags & GuardCfFunctionTablePresent) != 0 && !targets.empty() &&
+             ordered && inCode,
+         std::to_string(targets.size()) + " entries" + (ordered ? "" : ", not in order") +
+             (inCode ? "" : ", some outside the code"));
+}
+
+// What the loader calls is among the call targets.
+void GuardedEntries(Reading& r) {
   const auto listed = [&](uint32_t rva) {
-    return std::find(targets.begin(), targets.end(), rva) != targets.end();
+    return std::find(r.targets.begin(), r.targets.end(), rva) != r.targets.end();
   };
-  note("GUARD_CF_ENTRY_POINT", listed(pe.entryPoint()), "entry point " + Hex(pe.entryPoint()));
+  r.Note("GUARD_CF_ENTRY_POINT", listed(r.pe.entryPoint()),
+         "entry point " + Hex(r.pe.entryPoint()));
   std::string unlisted;
-  const std::vector<uint32_t> callbacks = TlsCallbackRvas(pe);
+  const std::vector<uint32_t> callbacks = TlsCallbackRvas(r.pe);
   for (uint32_t rva : callbacks) {
     if (!listed(rva)) unlisted += " " + Hex(rva);
   }
-  note("GUARD_CF_TLS_CALLBACKS", unlisted.empty(),
-       std::to_string(callbacks.size()) + " TLS callbacks" +
-           (unlisted.empty() ? "" : ", not listed:" + unlisted));
+  r.Note("GUARD_CF_TLS_CALLBACKS", unlisted.empty(),
+         std::to_string(callbacks.size()) + " TLS callbacks" +
+             (unlisted.empty() ? "" : ", not listed:" + unlisted));
+}
 
-  // The stack protector's cookie: where the loader finds it, still at the value it replaces,
-  // and read by the code.
-  const bool cookieField =
-      config.Reaches(offsetof(LoadConfiguration, SecurityCookie), sizeof(ULONG_PTR));
-  const uint32_t cookie = cookieField ? RvaOf(pe, c.SecurityCookie) : ~0u;
-  const IMAGE_SECTION_HEADER* cookieHome = SectionOf(sections, cookie);
-  const auto* cookieValue = cookieHome != nullptr ? pe.At<ULONG_PTR>(cookie) : nullptr;
-  note("SECURITY_COOKIE",
-       cookieHome != nullptr && Writable(*cookieHome) && !Executable(*cookieHome) &&
-           cookieValue != nullptr && *cookieValue == DefaultSecurityCookie,
-       "at " + Hex(cookieField ? c.SecurityCookie : 0) + " in " + sectionName(cookieHome) +
-           ", holding " + (cookieValue != nullptr ? Hex(*cookieValue) : std::string("nothing")));
-  const int cookieReads = cookieHome != nullptr ? CodeReferencesTo(pe, cookie) : 0;
-  note("STACK_PROTECTOR", cookieReads > 0, std::to_string(cookieReads) + " reads of the cookie");
+// The stack protector's cookie: where the loader finds it, still at the value it replaces, and
+// read by the code.
+void Cookie(Reading& r) {
+  const LoadConfiguration& c = r.config.fields;
+  const bool field =
+      r.config.Reaches(offsetof(LoadConfiguration, SecurityCookie), sizeof(ULONG_PTR));
+  const uint32_t cookie = field ? RvaOf(r.pe, c.SecurityCookie) : ~0u;
+  const IMAGE_SECTION_HEADER* home = r.Home(cookie);
+  const auto* value = home != nullptr ? r.pe.At<ULONG_PTR>(cookie) : nullptr;
+  r.Note("SECURITY_COOKIE",
+         home != nullptr && Writable(*home) && !Executable(*home) && value != nullptr &&
+             *value == DefaultSecurityCookie,
+         "at " + Hex(field ? c.SecurityCookie : 0) + " in " + SectionName(home) + ", holding " +
+             (value != nullptr ? Hex(*value) : std::string("nothing")));
+  const int reads = home != nullptr ? CodeReferencesTo(r.pe, cookie) : 0;
+  r.Note("STACK_PROTECTOR", reads > 0, std::to_string(reads) + " reads of the cookie");
+}
 
-  const uint32_t extended = ExtendedDllCharacteristics(pe);
-  note("CET_COMPAT", (extended & DllCharacteristicsExCetCompat) != 0,
-       "extended DLL characteristics " + Hex(extended));
+void ShadowStack(Reading& r) {
+  const uint32_t extended = ExtendedDllCharacteristics(r.pe);
+  r.Note("CET_COMPAT", (extended & DllCharacteristicsExCetCompat) != 0,
+         "extended DLL characteristics " + Hex(extended));
+}
 
-  // No page that is both writable and executable, and none writable and shared between
-  // processes.
+// No page that is both writable and executable, and none writable and shared between processes.
+void SectionPermissions(Reading& r) {
   std::string writableCode;
   std::string sharedData;
-  for (const auto& s : sections) {
-    if (Writable(s) && Executable(s)) writableCode += " " + sectionName(&s);
+  for (const auto& s : r.sections) {
+    if (Writable(s) && Executable(s)) writableCode += " " + SectionName(&s);
     if (Writable(s) && (s.Characteristics & IMAGE_SCN_MEM_SHARED) != 0) {
-      sharedData += " " + sectionName(&s);
+      sharedData += " " + SectionName(&s);
     }
   }
-  note("NO_WRITABLE_CODE", writableCode.empty(),
-       writableCode.empty() ? "no section both writable and executable" : writableCode);
-  note("NO_SHARED_WRITABLE_DATA", sharedData.empty(),
-       sharedData.empty() ? "no shared writable section" : sharedData);
+  r.Note("NO_WRITABLE_CODE", writableCode.empty(),
+         writableCode.empty() ? "no section both writable and executable" : writableCode);
+  r.Note("NO_SHARED_WRITABLE_DATA", sharedData.empty(),
+         sharedData.empty() ? "no shared writable section" : sharedData);
+}
 
 #if defined(_WIN64)
-  // x64's unwinder finds a frame's caller only through the function table.
-  const std::vector<FunctionEntry> functions = FunctionTable(pe);
-  std::string unwindFaults;
+// x64's unwinder finds a frame's caller only through the function table.
+void UnwindData(Reading& r) {
+  const std::vector<FunctionEntry> functions = FunctionTable(r.pe);
+  std::string faults;
   uint32_t previousEnd = 0;
   for (const auto& f : functions) {
-    const IMAGE_SECTION_HEADER* s = SectionOf(sections, f.begin);
-    std::string fault = UnwindDataFault(pe, f);
+    const IMAGE_SECTION_HEADER* s = r.Home(f.begin);
+    std::string fault = UnwindDataFault(r.pe, f);
     if (f.begin < previousEnd) fault = "out of order at " + Hex(f.begin);
     if (s == nullptr || !Executable(*s)) fault = "outside the code at " + Hex(f.begin);
-    if (!fault.empty()) unwindFaults += "; " + fault;
+    if (!fault.empty()) faults += "; " + fault;
     previousEnd = f.end;
   }
   std::string noEntry;
-  for (uint32_t rva : targets) {
+  for (uint32_t rva : r.targets) {
     const bool starts = std::any_of(functions.begin(), functions.end(),
                                     [&](const FunctionEntry& f) { return f.begin == rva; });
-    if (BeginsFrame(pe, rva) && !starts) noEntry += " " + Hex(rva);
+    if (BeginsFrame(r.pe, rva) && !starts) noEntry += " " + Hex(rva);
   }
-  const IMAGE_DATA_DIRECTORY exceptions = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXCEPTION);
-  note("UNWIND_DATA", !functions.empty() && unwindFaults.empty() && noEntry.empty(),
-       std::to_string(functions.size()) + " function-table entries in " +
-           sectionName(SectionOf(sections, exceptions.VirtualAddress)) + unwindFaults +
-           (noEntry.empty() ? "" : "; guard targets with a frame and no entry:" + noEntry));
-#endif
-
-  // 32-bit: nothing registers an exception handler, as NO_SEH promises. A handler is registered by
-  // linking a record into the chain at FS:0, or by a runtime routine that does it for the code
-  // (imported under these names); an image with a safe-handler table would list them.
-#if !defined(_WIN64)
-  const std::vector<SegmentOperand> fs = FsOperands(pe);
+  const IMAGE_DATA_DIRECTORY exceptions = r.pe.Directory(IMAGE_DIRECTORY_ENTRY_EXCEPTION);
+  r.Note("UNWIND_DATA", !functions.empty() && faults.empty() && noEntry.empty(),
+         std::to_string(functions.size()) + " function-table entries in " +
+             SectionName(r.Home(exceptions.VirtualAddress)) + faults +
+             (noEntry.empty() ? "" : "; guard targets with a frame and no entry:" + noEntry));
+}
+#else
+// 32-bit: nothing registers an exception handler, as NO_SEH promises. A handler is registered by
+// linking a record into the chain at FS:0, or by a runtime routine that does it for the code
+// (imported under these names); an image with a safe-handler table would list them.
+void NoHandlers(Reading& r) {
+  const std::vector<SegmentOperand> fs = FsOperands(r.pe);
   std::string chainAccesses;
   for (const auto& operand : fs) {
     if (operand.displacement == 0) chainAccesses += " " + Hex(operand.rva);
   }
   std::string handlerImports;
-  for (const auto& [library, function] : ReadImportedFunctions(pe)) {
+  for (const auto& [library, function] : ReadImportedFunctions(r.pe)) {
     if (function.rfind("_except_handler", 0) == 0 || function.rfind("__CxxFrameHandler", 0) == 0 ||
         function.rfind("_EH_prolog", 0) == 0 || function == "_SEH_prolog4") {
       handlerImports += " " + function;
     }
   }
+  const LoadConfiguration& c = r.config.fields;
   const bool table = c.SEHandlerTable != 0 || c.SEHandlerCount != 0;
   // A scan that sees no FS operand at all proves nothing; the plug-in's thread-local state gives
   // it some (FS:0x2C, the thread's TLS array).
-  note("NO_SEH_HANDLERS", !fs.empty() && chainAccesses.empty() && handlerImports.empty() && !table,
-       std::to_string(fs.size()) + " fixed FS operands" +
-           (chainAccesses.empty() ? "" : "; FS:0 at" + chainAccesses) +
-           (handlerImports.empty() ? "" : "; imports" + handlerImports) +
-           (table ? "; a safe-handler table" : ""));
+  r.Note("NO_SEH_HANDLERS",
+         !fs.empty() && chainAccesses.empty() && handlerImports.empty() && !table,
+         std::to_string(fs.size()) + " fixed FS operands" +
+             (chainAccesses.empty() ? "" : "; FS:0 at" + chainAccesses) +
+             (handlerImports.empty() ? "" : "; imports" + handlerImports) +
+             (table ? "; a safe-handler table" : ""));
+}
 #endif
+
+}  // namespace
+
+std::vector<Mitigation> ReportMitigations(const PeImage& pe) {
+  std::vector<Mitigation> report;
+  Reading reading{pe, pe.Sections(), ReadLoadConfig(pe), GuardFunctionRvas(pe), report};
+  void (*const checks[])(Reading&) = {
+    HeaderFlags,
+    Relocations,
+    LoadConfigRecord,
+    GuardPointers,
+    GuardTable,
+    GuardedEntries,
+    Cookie,
+    ShadowStack,
+    SectionPermissions,
+#if defined(_WIN64)
+    UnwindData,
+#else
+    NoHandlers,
+#endif
+  };
+  for (auto check : checks) check(reading);
   return report;
 }
 

@@ -91,16 +91,21 @@ class PeImage {
     return nt_->OptionalHeader.DataDirectory[index];
   }
 
-  // The structure at a relative virtual address, or null when no section holds all of it.
+  // The structure at a relative virtual address, or null when no section holds all of it. In a
+  // section's tail past its file bytes the loader gives zeros, and so does this, never the bytes
+  // of what follows in the file; a structure that straddles the two is null.
   template <class T>
   const T* At(uint32_t rva) const {
+    static_assert(sizeof(T) <= sizeof(ZeroTail));
     const auto* sections = IMAGE_FIRST_SECTION(nt_);
     for (int i = 0; i < nt_->FileHeader.NumberOfSections; ++i) {
       const IMAGE_SECTION_HEADER& s = sections[i];
       const uint32_t size = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
-      if (rva >= s.VirtualAddress && rva - s.VirtualAddress + sizeof(T) <= size) {
-        return Raw<T>(s.PointerToRawData + (rva - s.VirtualAddress));
-      }
+      if (rva < s.VirtualAddress || rva - s.VirtualAddress + sizeof(T) > size) continue;
+      const uint32_t offset = rva - s.VirtualAddress;
+      if (offset + sizeof(T) <= s.SizeOfRawData) return Raw<T>(s.PointerToRawData + offset);
+      if (offset >= s.SizeOfRawData) return reinterpret_cast<const T*>(ZeroTail);
+      return nullptr;
     }
     return nullptr;
   }
@@ -120,6 +125,7 @@ class PeImage {
     return reinterpret_cast<const T*>(bytes_.data() + offset);
   }
 
+  alignas(16) static constexpr unsigned char ZeroTail[64] = {};
   std::vector<unsigned char> bytes_;
   const IMAGE_NT_HEADERS* nt_ = nullptr;
 };
@@ -253,8 +259,9 @@ std::vector<SegmentOperand> FsOperands(const PeImage& pe);
 
 // How many places in the executable sections read the data at `rva`, directly or through a
 // pointer to it held elsewhere in the image. On x86 these are the base-relocated addresses in
-// the code; on x86_64 the RIP-relative operands, counted where a 32-bit displacement lands on
-// it from the end of its field (the form of a load into a register).
+// the code; on x86_64 the RIP-relative operands of 64-bit loads and comparisons (REX.W, the
+// opcode, ModRM of mod 00 and r/m 101, a displacement from the instruction's end) that land on
+// it.
 int CodeReferencesTo(const PeImage& pe, uint32_t rva);
 
 // ---- Unwind data (x64): the exception directory's function table
