@@ -3,6 +3,9 @@
 
 #include "sim/editor_internal.h"
 
+#include <cstring>
+#include <string>
+
 namespace sim {
 
 using namespace detail;
@@ -58,10 +61,56 @@ LRESULT Editor::AnswerView(UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
+namespace {
+
+template <class T>
+T FieldAt(LPARAM record, size_t offset) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const char*>(record) + offset, sizeof value);
+  return value;
+}
+
+// Checks a profile record as the editor reads it, by offset, not through the plug-in's own
+// declaration: eight 4-byte fields for the 32-bit editor; for the 64-bit one the two texts, the
+// data pointer and the size field are 8 bytes wide, at their natural alignment. Notes the section
+// and the data's value as sent on the way; returns what is wrong, or empty.
+std::string CheckProfileRecord(UINT message, LPARAM lParam, HostCall& call) {
+  if (lParam == 0) return "no record";
+  constexpr bool wide = sizeof(void*) == 8;
+  constexpr size_t sectionAt = 8, nameAt = wide ? 16 : 12, typeAt = wide ? 24 : 16,
+                   dataAt = wide ? 32 : 20, sizeAt = wide ? 40 : 24, lastAt = wide ? 48 : 28;
+  const auto* section = FieldAt<const wchar_t*>(lParam, sectionAt);
+  const auto* data = FieldAt<const uint32_t*>(lParam, dataAt);
+  const auto sizeField = FieldAt<uintptr_t>(lParam, sizeAt);
+  if (section != nullptr) call.section = section;
+  if (data != nullptr) call.preset = *data;
+  std::string fault;
+  const auto check = [&](bool holds, const char* what) {
+    if (!holds) fault += (fault.empty() ? "" : ", ") + std::string(what);
+  };
+  check(FieldAt<uint32_t>(lParam, 0) == (wide ? 56u : 32u), "record size");
+  check(FieldAt<uint32_t>(lParam, 4) == 0x7FFFFF30u, "key selector");
+  check(section != nullptr, "section");
+  check(FieldAt<const wchar_t*>(lParam, nameAt) != nullptr, "value name");
+  check(FieldAt<uint32_t>(lParam, typeAt) == 4u, "value type");
+  check(data != nullptr, "data buffer");
+  if (message == HostProfileRead) {
+    const auto* size = reinterpret_cast<const uint32_t*>(sizeField);
+    check(size != nullptr && *size == 4u, "size preset");
+  } else {
+    check(sizeField == 4u, "size");
+  }
+  check(FieldAt<uint32_t>(lParam, lastAt) == 0u, "last field");
+  return fault;
+}
+
+}  // namespace
+
 LRESULT Editor::AnswerProfile(UINT message, WPARAM wParam, LPARAM lParam) {
   auto* record = reinterpret_cast<ProfileValueRecord*>(lParam);
   HostCall call{message, wParam, true, {}, {}, {}, 0, 1};
   if (record != nullptr && record->valueName != nullptr) call.valueName = record->valueName;
+  call.recordFault = CheckProfileRecord(message, lParam, call);
   LRESULT result = 1;
   if (override_ && override_(message, wParam, lParam, result)) {
     if (record && record->data && result == 0) call.value = *static_cast<uint32_t*>(record->data);

@@ -38,6 +38,11 @@ struct HostCall {
   uint32_t value;          // profile value written, or answered on a read
   LRESULT result;
   bool misdirected = false;  // a profile message that reached a window other than the frame
+  // Profile messages: the section named, the data buffer's value as sent (a read's preset), and
+  // what is wrong with the record as the editor reads it; empty when nothing is.
+  std::wstring section = {};
+  uint32_t preset = 0;
+  std::string recordFault = {};
 };
 
 // A profile store keyed by (key selector, section, value name), holding 4-byte values.

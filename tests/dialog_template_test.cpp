@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/plugin_fixture.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -196,11 +197,7 @@ const ExpectedItem expectedItems[] = {
      0, 258, 105, 54, 18},
 };
 
-std::string Hex(DWORD value) {
-  char text[16];
-  snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
-  return text;
-}
+using testing_support::Hex;
 
 // The system classes may be given by atom or by name; names compare without case, as the window
 // manager compares them (the resource compiler writes them in capitals).

@@ -3,8 +3,8 @@
 
 #include "tests/support/plugin_fixture.h"
 
+using testing_support::ExpectSequence;
 using testing_support::Msg;
-using testing_support::SameSequence;
 
 namespace {
 
@@ -21,7 +21,7 @@ TEST_P(IgnoredEvents, SendNothing) {
   Load();
   Place(30, 100, 129);  // a caret move here would scroll
   editor.SendEvents(GetParam().events);
-  EXPECT_TRUE(SameSequence(editor.calls(), {}));
+  EXPECT_TRUE(ExpectSequence(editor.calls(), {}));
   EXPECT_EQ(editor.doc().scroll.y, 100);
 }
 
@@ -40,7 +40,7 @@ TEST_F(EventDispatch, ReloadAndCaretMoveInOneCall) {
   testing_support::StoreSettings(editor, 5, 2, false, 50);
   Place(30, 100, 103);  // row 3: stays with 2 lines kept above, moves with 5
   editor.SendEvents(0x420);
-  EXPECT_TRUE(SameSequence(
+  EXPECT_TRUE(ExpectSequence(
       editor.calls(),
       {Msg(HostGetVersion), Msg(HostProfileRead), Msg(HostProfileRead), Msg(HostProfileRead),
        Msg(HostProfileRead), Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos),
@@ -122,7 +122,7 @@ TEST_F(EventDispatch, CaretMoveBeforeAnythingElse) {
   Place(30, 100, 129);
   editor.ClearCalls();
   CaretMoved();
-  EXPECT_TRUE(SameSequence(
+  EXPECT_TRUE(ExpectSequence(
       editor.calls(),
       {Msg(HostGetPageSize), Msg(HostGetCaretPos), Msg(HostGetScrollPos), Msg(HostGetScrollPos),
        Msg(HostSetScrollPos, 0, 102), Msg(HostGetScrollPos, 0, 102)}));
@@ -146,7 +146,7 @@ TEST_P(BadView, EveryEventSurvives) {
   editor.plugin().OnEvents(bogus, 0x200000, 0);
   editor.Pump(100);
   editor.plugin().OnEvents(bogus, 0x800 | 0x20000, 0);
-  EXPECT_TRUE(SameSequence(editor.calls(), {}));
+  EXPECT_TRUE(ExpectSequence(editor.calls(), {}));
   EXPECT_EQ(editor.fullRepaints(), 0);
 }
 
@@ -162,7 +162,7 @@ TEST_F(EventDispatch, DestroyedViewSurvives) {
   editor.plugin().OnEvents(view, 0x400 | 0x20 | 0x200000, 0);
   editor.Pump(100);
   editor.plugin().OnEvents(view, 0x800, 0);
-  EXPECT_TRUE(SameSequence(editor.calls(), {}));
+  EXPECT_TRUE(ExpectSequence(editor.calls(), {}));
 }
 
 }  // namespace

@@ -31,23 +31,7 @@ static_assert(IDC_MOUSE_CANCEL == 1017 && IDC_UP_LINES == 1018 && IDC_DOWN_LINES
 using testing_support::Export;
 using testing_support::PeImage;
 using testing_support::Resource;
-
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | c >> 6));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | c >> 12));
-      out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
+using testing_support::Utf8;
 
 // ---- The properties dialog, closed from inside its own modal loop
 
@@ -145,7 +129,7 @@ TEST_P(IdentityPlugInProc, AnswersTheCode) {
   EXPECT_EQ(canceller.pressed(), c.opensDialog);
   EXPECT_FALSE(canceller.stuck()) << "Cancel did not close the dialog";
   // Queries ask the editor nothing; a cancelled dialog saves nothing.
-  EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));
+  EXPECT_TRUE(testing_support::ExpectSequence(editor.calls(), {}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, IdentityPlugInProc, ::testing::ValuesIn(procCases),
@@ -182,7 +166,7 @@ TEST_F(Identity, OnCommandOpensTheDialogOwnedByTheEditor) {
   EXPECT_EQ(canceller.owner(), GetAncestor(view(), GA_ROOT));
   EXPECT_EQ(canceller.caption(), L"Brinkwatcher");
   EXPECT_TRUE(IsWindowEnabled(editor.frame())) << "the owner stays disabled";
-  EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));
+  EXPECT_TRUE(testing_support::ExpectSequence(editor.calls(), {}));
 }
 
 // ---- Texts copied into the editor's buffer
@@ -618,7 +602,7 @@ TEST_P(IdentityEditorEntries, OpenTheProperties) {
   });
   EXPECT_TRUE(canceller.pressed()) << "no dialog was shown";
   EXPECT_FALSE(canceller.stuck());
-  EXPECT_TRUE(testing_support::SameSequence(editor.calls(), {}));
+  EXPECT_TRUE(testing_support::ExpectSequence(editor.calls(), {}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, IdentityEditorEntries, ::testing::ValuesIn(entryCases),

@@ -3,7 +3,7 @@
 
 #include "tests/support/plugin_fixture.h"
 
-using testing_support::SameSequence;
+using testing_support::ExpectSequence;
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST_P(MouseButton, DecidesWhetherToScroll) {
     EXPECT_EQ(editor.doc().scroll.y, 102);
     EXPECT_EQ(editor.calls().size(), 7u) << testing_support::Describe(editor.calls());
   } else {
-    EXPECT_TRUE(SameSequence(editor.calls(), {}));
+    EXPECT_TRUE(ExpectSequence(editor.calls(), {}));
     EXPECT_EQ(editor.doc().scroll.y, 100);
   }
 }

@@ -142,41 +142,20 @@ std::wstring FieldText(HWND dialog) {
   return TextOf(GetDlgItem(dialog, IDC_DELAY));
 }
 
-struct Shown {
-  LRESULT up = -2;
-  LRESULT down = -2;
-  bool checked = false;
-  std::wstring delay;
-  LRESULT arrowsPosition = -2;
-};
+using Shown = testing_support::DialogShows;
 
 Step Observe(Shown& shown) {
-  return Look([&shown](HWND dialog) {
-    shown.up = SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_GETCURSEL, 0, 0);
-    shown.down = SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_GETCURSEL, 0, 0);
-    shown.checked = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
-    shown.delay = FieldText(dialog);
-    shown.arrowsPosition = SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_GETPOS32, 0, 0);
-  });
+  return Look([&shown](HWND dialog) { shown = testing_support::ReadDialog(dialog); });
 }
 
 // ---- What reached the editor
 
-// Every host message as "Name value=number": the dialog may only write, and only these.
-using Writes = std::vector<std::wstring>;
+// The dialog may only write, and only these, in this order, each record complete.
+using Writes = std::vector<testing_support::Row>;
+using testing_support::WriteOf;
 
-std::wstring Write(const wchar_t* name, uint32_t value) {
-  return std::wstring(L"ProfileWrite ") + name + L"=" + std::to_wstring(value);
-}
-
-Writes Recorded(sim::Editor& editor) {
-  Writes out;
-  for (const auto& call : editor.calls()) {
-    std::wstring line = sim::HostMessageName(call.code);
-    if (!call.valueName.empty()) line += L" " + call.valueName + L"=" + std::to_wstring(call.value);
-    out.push_back(line);
-  }
-  return out;
+::testing::AssertionResult Recorded(sim::Editor& editor, const Writes& writes) {
+  return testing_support::ExpectSequence(editor.calls(), writes);
 }
 
 // The whole profile store, for comparing before and after.
@@ -189,14 +168,14 @@ std::vector<std::pair<std::wstring, uint32_t>> Profile(sim::Editor& editor) {
 }
 
 Writes ThreeWrites(int32_t up, int32_t down, bool mouseCancel) {
-  return {Write(L"brinkwatcherUp", static_cast<uint32_t>(up)),
-          Write(L"brinkwatcherDown", static_cast<uint32_t>(down)),
-          Write(L"mouseCancel", mouseCancel ? 1 : 0)};
+  return {WriteOf(L"brinkwatcherUp", static_cast<uint32_t>(up)),
+          WriteOf(L"brinkwatcherDown", static_cast<uint32_t>(down)),
+          WriteOf(L"mouseCancel", mouseCancel ? 1 : 0)};
 }
 
 Writes FourWrites(int32_t up, int32_t down, bool mouseCancel, uint32_t delay) {
   Writes writes = ThreeWrites(up, down, mouseCancel);
-  writes.push_back(Write(L"redrawDelay", delay));
+  writes.push_back(WriteOf(L"redrawDelay", delay));
   return writes;
 }
 
@@ -284,7 +263,7 @@ TEST_P(DialogDelay, FieldThenOkStoresCustomDelay) {
   ExpectPlayedThrough();
 
   EXPECT_EQ(beforeOk, c.shown);
-  EXPECT_EQ(Recorded(editor), FourWrites(3, 4, false, c.stored));
+  EXPECT_TRUE(Recorded(editor, FourWrites(3, 4, false, c.stored)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DialogDelay, ::testing::ValuesIn(delayCases),
@@ -358,8 +337,8 @@ TEST_P(DialogOpening, ShowsTheSettings) {
   const uint32_t delay = c.delay != 0 ? c.delay : KeyboardDefaultDelay();
   EXPECT_EQ(shown.up, c.shownUp);
   EXPECT_EQ(shown.down, c.shownDown);
-  EXPECT_EQ(shown.checked, c.mouseCancel);
-  EXPECT_EQ(shown.delay, std::to_wstring(delay));
+  EXPECT_EQ(shown.mouseCancel, c.mouseCancel);
+  EXPECT_EQ(shown.delayText, std::to_wstring(delay));
   EXPECT_EQ(shown.arrowsPosition, static_cast<LRESULT>(delay));
   EXPECT_TRUE(editor.calls().empty());
 }
@@ -458,7 +437,7 @@ TEST_P(DialogOpener, ReturnsWhatTheEditorSees) {
   std::vector<Step> steps = {Pick(IDC_UP_LINES, 9), Click(c.button)};
   EXPECT_EQ(c.byQuery ? OpenByQuery(steps) : OpenByCommand(steps), c.result);
   ExpectPlayedThrough();
-  EXPECT_EQ(Recorded(editor), c.button == IDOK ? FourWrites(9, 2, false, 50) : Writes{});
+  EXPECT_TRUE(Recorded(editor, c.button == IDOK ? FourWrites(9, 2, false, 50) : Writes{}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DialogOpener, ::testing::ValuesIn(openerCases),
@@ -473,7 +452,7 @@ TEST_F(DialogSettings, StoredUp35ConfirmedStoresTwenty) {
   Load();
   EXPECT_EQ(OpenByCommand({Click(IDOK)}), IDOK);
   ExpectPlayedThrough();
-  EXPECT_EQ(Recorded(editor), FourWrites(20, 2, false, 50));
+  EXPECT_TRUE(Recorded(editor, FourWrites(20, 2, false, 50)));
   uint32_t up = 0;
   EXPECT_TRUE(testing_support::StoredValue(editor, L"brinkwatcherUp", up));
   EXPECT_EQ(up, 20u);
@@ -490,11 +469,11 @@ TEST_F(DialogSettings, UnchangedEnterWithKeyboardDefaultWritesThree) {
       IDOK);
   ExpectPlayedThrough();
   EXPECT_EQ(shown, std::to_wstring(KeyboardDefaultDelay()));
-  EXPECT_EQ(Recorded(editor), ThreeWrites(2, 2, true));
+  EXPECT_TRUE(Recorded(editor, ThreeWrites(2, 2, true)));
 
   editor.ClearCalls();
   EXPECT_EQ(OpenByCommand({Click(IDOK)}), IDOK);
-  EXPECT_EQ(Recorded(editor), ThreeWrites(2, 2, true));
+  EXPECT_TRUE(Recorded(editor, ThreeWrites(2, 2, true)));
   uint32_t delay = 0;
   EXPECT_TRUE(testing_support::StoredValue(editor, L"redrawDelay", delay));
   EXPECT_EQ(delay, 0u) << "the profile's delay was rewritten";
@@ -506,7 +485,7 @@ TEST_F(DialogSettings, RetypedKeyboardDefaultStaysNonCustom) {
   Load();
   EXPECT_EQ(OpenByCommand({Type(std::to_wstring(KeyboardDefaultDelay())), Click(IDOK)}), IDOK);
   ExpectPlayedThrough();
-  EXPECT_EQ(Recorded(editor), ThreeWrites(2, 2, false));
+  EXPECT_TRUE(Recorded(editor, ThreeWrites(2, 2, false)));
 }
 
 // Before any settings reload the record holds its built-in values and a delay of 0.
@@ -518,7 +497,7 @@ TEST_F(DialogSettings, OkBeforeAnyReloadStoresCustomOne) {
   EXPECT_EQ(OpenByCommand({Look([&](HWND d) { shown = FieldText(d); }), Click(IDOK)}), IDOK);
   ExpectPlayedThrough();
   EXPECT_EQ(shown, L"0");
-  EXPECT_EQ(Recorded(editor), FourWrites(2, 2, true, 1));
+  EXPECT_TRUE(Recorded(editor, FourWrites(2, 2, true, 1)));
 }
 
 TEST_F(DialogSettings, ChangesEverythingThenOk) {
@@ -529,7 +508,7 @@ TEST_F(DialogSettings, ChangesEverythingThenOk) {
                      Pick(IDC_DOWN_LINES, 7), Click(IDC_MOUSE_CANCEL), Type(L"250"), Click(IDOK)}),
       IDOK);
   ExpectPlayedThrough();
-  EXPECT_EQ(Recorded(editor), FourWrites(4, 7, true, 250));
+  EXPECT_TRUE(Recorded(editor, FourWrites(4, 7, true, 250)));
 
   // The record now holds the new values: the next opening shows them.
   editor.ClearCalls();
@@ -537,8 +516,8 @@ TEST_F(DialogSettings, ChangesEverythingThenOk) {
   OpenByCommand({Observe(shown), Click(IDCANCEL)});
   EXPECT_EQ(shown.up, 4);
   EXPECT_EQ(shown.down, 7);
-  EXPECT_TRUE(shown.checked);
-  EXPECT_EQ(shown.delay, L"250");
+  EXPECT_TRUE(shown.mouseCancel);
+  EXPECT_EQ(shown.delayText, L"250");
   EXPECT_TRUE(editor.calls().empty());
 }
 
@@ -559,9 +538,9 @@ TEST_F(DialogSettings, CancelAfterChangingEverythingChangesNothing) {
   EXPECT_EQ(OpenByCommand({Observe(shown), Click(IDOK)}), IDOK);
   EXPECT_EQ(shown.up, 3);
   EXPECT_EQ(shown.down, 4);
-  EXPECT_FALSE(shown.checked);
-  EXPECT_EQ(shown.delay, L"300");
-  EXPECT_EQ(Recorded(editor), FourWrites(3, 4, false, 300));
+  EXPECT_FALSE(shown.mouseCancel);
+  EXPECT_EQ(shown.delayText, L"300");
+  EXPECT_TRUE(Recorded(editor, FourWrites(3, 4, false, 300)));
 }
 
 // ---- A delay that is not a number
@@ -637,7 +616,8 @@ TEST_P(DialogRestoreDefault, ShowsKeyboardDefault) {
   EXPECT_EQ(shown, std::to_wstring(delay));
   EXPECT_EQ(position, static_cast<LRESULT>(delay));
   EXPECT_TRUE(fieldFocused);
-  EXPECT_EQ(Recorded(editor), c.custom ? FourWrites(2, 2, false, delay) : ThreeWrites(2, 2, false));
+  EXPECT_TRUE(
+      Recorded(editor, c.custom ? FourWrites(2, 2, false, delay) : ThreeWrites(2, 2, false)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DialogRestoreDefault,
@@ -667,7 +647,7 @@ TEST_F(DialogUserSlot, SavesThroughTheViewInItsSlot) {
   ExpectPlayedThrough();
   EXPECT_EQ(reinterpret_cast<HWND>(stored), editor.view());
   EXPECT_TRUE(editor.calls().empty()) << "saved to the editor whose view left the slot";
-  EXPECT_EQ(Recorded(other), FourWrites(2, 2, false, 50));
+  EXPECT_TRUE(Recorded(other, FourWrites(2, 2, false, 50)));
 }
 
 // ---- The host's message codes, as the editor knows them
@@ -676,24 +656,6 @@ TEST_F(DialogUserSlot, SavesThroughTheViewInItsSlot) {
 // passes every test that drives through it. Here every code the plug-in sends in a session (a
 // reload, a caret move that scrolls and resets the caret, the dialog confirmed) is held against
 // the editor's own numbers, written out.
-struct SentCode {
-  UINT code;
-  WPARAM wParam;
-  bool toFrame;
-  bool operator==(const SentCode&) const = default;
-};
-
-std::string Describe(const std::vector<SentCode>& sent) {
-  std::string out;
-  char line[64];
-  for (const SentCode& s : sent) {
-    std::snprintf(line, sizeof line, "  0x%X wParam 0x%llX to the %s\n", s.code,
-                  static_cast<unsigned long long>(s.wParam), s.toFrame ? "frame" : "view");
-    out += line;
-  }
-  return out;
-}
-
 using HostCodes = DialogFixture;
 
 TEST_F(HostCodes, EveryCodeSentIsTheEditorsNumber) {
@@ -707,33 +669,35 @@ TEST_F(HostCodes, EveryCodeSentIsTheEditorsNumber) {
   editor.SendEvents(0x20);
   EXPECT_EQ(OpenByCommand({Click(IDOK)}), IDOK);
 
-  std::vector<SentCode> sent;
-  for (const auto& call : editor.calls()) sent.push_back({call.code, call.wParam, call.toFrame});
-  const std::vector<SentCode> expected = {
-      // The settings reload: the host's version, then four profile reads at the frame.
-      {0x828, 0, false},
-      {0x856, 0, true},
-      {0x856, 0, true},
-      {0x856, 0, true},
-      {0x856, 0, true},
-      // The caret move: hidden lines (information 333), page, caret, scroll position twice, the
-      // scroll and its read-back, then the caret placed again with flag 0x10000.
-      {0x83A, 333, false},
-      {0x808, 0, false},
-      {0x806, 0, false},
-      {0x809, 0, false},
-      {0x809, 0, false},
-      {0x813, 0, false},
-      {0x809, 0, false},
-      {0x806, 0, false},
-      {0x812, 0x10000, false},
-      // OK: four profile writes at the frame.
-      {0x855, 0, true},
-      {0x855, 0, true},
-      {0x855, 0, true},
-      {0x855, 0, true},
-  };
-  EXPECT_EQ(sent, expected) << "sent:\n" << Describe(sent) << "expected:\n" << Describe(expected);
+  using testing_support::AtFrame;
+  using testing_support::AtView;
+  EXPECT_TRUE(testing_support::ExpectSequence(
+      editor.calls(),
+      {
+          // The settings reload: the host's version, then four profile reads at the frame.
+          AtView(0x828, 0),
+          AtFrame(0x856, 0),
+          AtFrame(0x856, 0),
+          AtFrame(0x856, 0),
+          AtFrame(0x856, 0),
+          // The caret move: hidden lines (information 333), page, caret, scroll position twice,
+          // the scroll and its read-back, then the caret placed again with flag 0x10000.
+          AtView(0x83A, 333),
+          AtView(0x808, 0),
+          AtView(0x806, 0),
+          AtView(0x809, 0),
+          AtView(0x809, 0),
+          AtView(0x813, 0),
+          AtView(0x809, 0),
+          AtView(0x806, 0),
+          AtView(0x812, 0x10000),
+          // OK: four profile writes at the frame.
+          AtFrame(0x855, 0),
+          AtFrame(0x855, 0),
+          AtFrame(0x855, 0),
+          AtFrame(0x855, 0),
+      },
+      "every code the plug-in sent, as the editor's own numbers"));
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include "tests/support/plugin_fixture.h"
 
+using testing_support::ExpectSequence;
 using testing_support::Msg;
-using testing_support::SameSequence;
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST_P(ScrollTable, MovesTheViewByTheDelta) {
   Place(c.page, c.first, c.first + c.row);
   CaretMoved();
 
-  std::vector<testing_support::Expected> expected = {
+  std::vector<testing_support::Row> expected = {
       Msg(HostGetInfo),
       Msg(HostGetPageSize, 80, c.page),
       Msg(HostGetCaretPos, 0, c.first + c.row),
@@ -68,7 +68,7 @@ TEST_P(ScrollTable, MovesTheViewByTheDelta) {
     expected.push_back(Msg(HostSetScrollPos));
     expected.push_back(Msg(HostGetScrollPos, 0, c.expectedFirst));
   }
-  EXPECT_TRUE(SameSequence(editor.calls(), expected));
+  EXPECT_TRUE(ExpectSequence(editor.calls(), expected));
   EXPECT_EQ(editor.doc().scroll.y, c.expectedFirst);
 }
 
@@ -129,10 +129,10 @@ TEST_F(ScrollAhead, RequestsTheTargetLineKeepingTheColumn) {
   editor.doc().maxScrollX = 40;
   editor.doc().scroll.x = 7;
   CaretMoved();
-  EXPECT_TRUE(
-      SameSequence(editor.calls(), {Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos),
-                                    Msg(HostGetScrollPos), Msg(HostGetScrollPos, 7, 100),
-                                    Msg(HostSetScrollPos, 7, 102), Msg(HostGetScrollPos, 7, 102)}));
+  EXPECT_TRUE(ExpectSequence(editor.calls(),
+                             {Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos),
+                              Msg(HostGetScrollPos), Msg(HostGetScrollPos, 7, 100),
+                              Msg(HostSetScrollPos, 7, 102), Msg(HostGetScrollPos, 7, 102)}));
 }
 
 // The host scrolls as far as it allows; the plug-in reads back where it really went.
@@ -140,7 +140,7 @@ TEST_F(ScrollAhead, ReadsBackTheClampedPosition) {
   Load();
   Place(30, 169, 169 + 29, 200);  // the last possible first line is 170
   CaretMoved();
-  EXPECT_TRUE(SameSequence(
+  EXPECT_TRUE(ExpectSequence(
       editor.calls(),
       {Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos), Msg(HostGetScrollPos),
        Msg(HostGetScrollPos), Msg(HostSetScrollPos, 0, 171), Msg(HostGetScrollPos, 0, 170)}));
@@ -155,11 +155,11 @@ TEST_F(ScrollAhead, HorizontalDropResetsTheCaret) {
   editor.doc().scroll.x = 25;  // beyond the range: the next scroll request clamps it to 10
   editor.doc().caret.x = 31;
   CaretMoved();
-  EXPECT_TRUE(
-      SameSequence(editor.calls(), {Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos),
-                                    Msg(HostGetScrollPos), Msg(HostGetScrollPos, 25, 100),
-                                    Msg(HostSetScrollPos, 25, 102), Msg(HostGetScrollPos, 10, 102),
-                                    Msg(HostGetCaretPos, 31, 129), Msg(HostSetCaretPos, 31, 129)}));
+  EXPECT_TRUE(ExpectSequence(editor.calls(),
+                             {Msg(HostGetInfo), Msg(HostGetPageSize), Msg(HostGetCaretPos),
+                              Msg(HostGetScrollPos), Msg(HostGetScrollPos, 25, 100),
+                              Msg(HostSetScrollPos, 25, 102), Msg(HostGetScrollPos, 10, 102),
+                              Msg(HostGetCaretPos, 31, 129), Msg(HostSetCaretPos, 31, 129)}));
   ASSERT_EQ(editor.calls().size(), 9u);
   EXPECT_EQ(editor.calls()[8].wParam, 0x10000u);
 }

@@ -15,10 +15,13 @@
 #include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_test_support.h"
 
+using testing_support::ExpectSequence;
 using testing_support::Msg;
 using testing_support::PluginPath;
-using testing_support::SameSequence;
+using testing_support::ReadOf;
 using testing_support::StoredValue;
+using testing_support::Utf8;
+using testing_support::WriteOf;
 
 namespace {
 
@@ -28,27 +31,12 @@ constexpr const wchar_t* DownName = L"brinkwatcherDown";
 constexpr const wchar_t* MouseCancelName = L"mouseCancel";
 constexpr const wchar_t* DelayName = L"redrawDelay";
 
-// What the properties dialog showed just before a button closed it.
-struct Shown {
+// What the properties dialog showed just before a button closed it, whether it showed at all, and
+// what the command returned (the dialog's end code).
+struct Shown : testing_support::DialogShows {
   bool found = false;
-  UINT delay = 0;
-  BOOL delayIsNumber = FALSE;
-  LRESULT upIndex = CB_ERR;
-  LRESULT downIndex = CB_ERR;
-  bool mouseCancelChecked = false;
-  INT_PTR result = 0;  // what the command returned: the dialog's end code
+  INT_PTR result = 0;
 };
-
-// Reads what the running dialog shows.
-Shown Read(HWND dialog) {
-  Shown shown;
-  shown.found = true;
-  shown.delay = GetDlgItemInt(dialog, IDC_DELAY, &shown.delayIsNumber, FALSE);
-  shown.upIndex = SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_GETCURSEL, 0, 0);
-  shown.downIndex = SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_GETCURSEL, 0, 0);
-  shown.mouseCancelChecked = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
-  return shown;
-}
 
 // Bits naming the four values, in the order they are read and written.
 enum Value : unsigned { Up = 1, Down = 2, MouseCancel = 4, Delay = 8, All = 15 };
@@ -60,19 +48,13 @@ int32_t LimitToCombo(int32_t count) {
   return std::clamp(count, 0, 20);
 }
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
-  return out;
-}
-
 std::string Describe(const sim::ProfileStore& store) {
   std::string out;
   for (const auto& [key, value] : store) {
     char selector[16];
     snprintf(selector, sizeof selector, "0x%08X", key.selector);
-    out += "  " + std::string(selector) + " " + Narrow(key.section) + " " + Narrow(key.name) +
-           " = " + std::to_string(value) + "\n";
+    out += "  " + std::string(selector) + " " + Utf8(key.section) + " " + Utf8(key.name) + " = " +
+           std::to_string(value) + "\n";
   }
   return out;
 }
@@ -88,31 +70,6 @@ std::string Describe(const sim::ProfileStore& store) {
   return ::testing::AssertionFailure() << "expected:\n"
                                        << Describe(expected) << "found:\n"
                                        << Describe(actual);
-}
-
-// A profile record as the editor sees it in memory, read by offset without the plug-in's own
-// declaration: eight 4-byte fields for the 32-bit editor; for the 64-bit one the two texts, the
-// data pointer and the size field are 8 bytes wide, at their natural alignment.
-constexpr bool WideRecord = sizeof(void*) == 8;
-constexpr size_t SectionAt = 8, NameAt = WideRecord ? 16 : 12, TypeAt = WideRecord ? 24 : 16,
-                 DataAt = WideRecord ? 32 : 20, SizeAt = WideRecord ? 40 : 24,
-                 LastAt = WideRecord ? 48 : 28;
-
-struct RawRecord {
-  UINT code;
-  uint32_t recordSize, keySelector, valueType, last;
-  uintptr_t sectionPointer, namePointer, dataPointer, sizeField;
-  std::wstring section;
-  std::wstring name;
-  uint32_t data;  // read: the value the buffer was preset to; write: the value to store
-  uint32_t size;  // read: the count behind the size pointer; write: the count itself
-};
-
-template <class T>
-T FieldAt(LPARAM record, size_t offset) {
-  T value;
-  std::memcpy(&value, reinterpret_cast<const char*>(record) + offset, sizeof value);
-  return value;
 }
 
 // How the host answers the reads it refuses: `result` with the size set to `size` and the data
@@ -155,7 +112,6 @@ class SettingsFixture : public ::testing::Test {
 
   void Reload() {
     editor.ClearCalls();
-    records.clear();
     editor.SendEvents(EventReloadSettings);
   }
 
@@ -187,12 +143,11 @@ class SettingsFixture : public ::testing::Test {
   // The same below the caret, from 5 lines below the page.
   int32_t KeptBelow(int32_t page) { return MoveForRow(page, page + 4) - 5; }
 
-  std::vector<RawRecord> Writes() const {
-    std::vector<RawRecord> writes;
-    for (const auto& r : records) {
-      if (r.code == HostProfileWrite) writes.push_back(r);
-    }
-    return writes;
+  // The profile writes recorded since the last reload or dialog.
+  size_t WriteCount() {
+    return static_cast<size_t>(
+        std::count_if(editor.calls().begin(), editor.calls().end(),
+                      [](const sim::HostCall& call) { return call.code == HostProfileWrite; }));
   }
 
   // Opens the properties dialog through the export OnCommand and, once it shows, does `work` on it
@@ -213,12 +168,11 @@ class SettingsFixture : public ::testing::Test {
   // Opens the dialog, notes what it shows and presses `button`; records only what follows.
   Shown Dialog(int button) {
     editor.ClearCalls();
-    records.clear();
     Shown shown;
     bool found = false;
     const INT_PTR result = OpenAndWork(
         [&](HWND dialog) {
-          shown = Read(dialog);
+          static_cast<testing_support::DialogShows&>(shown) = testing_support::ReadDialog(dialog);
           return button;
         },
         found);
@@ -228,41 +182,28 @@ class SettingsFixture : public ::testing::Test {
   }
 
   sim::Editor editor;
-  std::vector<RawRecord> records;
   Refusal refusal;
 
  private:
+  // Refuses the reads the test names: the data buffer overwritten, the size and the result as set.
   bool Host(UINT message, LPARAM lParam, LRESULT& result) {
-    if (message != HostProfileRead && message != HostProfileWrite) return false;
-    RawRecord r{message,
-                FieldAt<uint32_t>(lParam, 0),
-                FieldAt<uint32_t>(lParam, 4),
-                FieldAt<uint32_t>(lParam, TypeAt),
-                FieldAt<uint32_t>(lParam, LastAt),
-                FieldAt<uintptr_t>(lParam, SectionAt),
-                FieldAt<uintptr_t>(lParam, NameAt),
-                FieldAt<uintptr_t>(lParam, DataAt),
-                FieldAt<uintptr_t>(lParam, SizeAt),
-                {},
-                {},
-                0,
-                0};
-    if (const auto* text = reinterpret_cast<const wchar_t*>(r.sectionPointer)) r.section = text;
-    if (const auto* text = reinterpret_cast<const wchar_t*>(r.namePointer)) r.name = text;
-    if (const auto* data = reinterpret_cast<const uint32_t*>(r.dataPointer)) r.data = *data;
-    if (message == HostProfileRead) {
-      if (const auto* size = reinterpret_cast<const uint32_t*>(r.sizeField)) r.size = *size;
-    } else {
-      r.size = static_cast<uint32_t>(r.sizeField);
+    auto* record = reinterpret_cast<ProfileValueRecord*>(lParam);
+    if (message != HostProfileRead || record == nullptr || record->valueName == nullptr ||
+        (refusal.values & BitOf(record->valueName)) == 0) {
+      return false;
     }
-    records.push_back(r);
-    if (message != HostProfileRead || (refusal.values & BitOf(r.name)) == 0) return false;
-    *reinterpret_cast<uint32_t*>(r.dataPointer) = refusal.garbage;
-    *reinterpret_cast<uint32_t*>(r.sizeField) = refusal.size;
+    *static_cast<uint32_t*>(record->data) = refusal.garbage;
+    *record->readSize = refusal.size;
     result = refusal.result;
     return true;
   }
 };
+
+// The messages of one reload: the version, then a read of each value at the frame.
+std::vector<testing_support::Row> ReloadRows() {
+  return {Msg(HostGetVersion), ReadOf(UpName), ReadOf(DownName), ReadOf(MouseCancelName),
+          ReadOf(DelayName)};
+}
 
 // ---------------------------------------------------------------------------------------------
 // The records of one reload: the version first, then one read per value, each a complete record
@@ -290,27 +231,12 @@ TEST_P(SettingsReadRecords, FourCompleteReadsToTheFrame) {
   }
   Reload();
 
-  EXPECT_TRUE(
-      SameSequence(editor.calls(), {Msg(HostGetVersion), Msg(HostProfileRead), Msg(HostProfileRead),
-                                    Msg(HostProfileRead), Msg(HostProfileRead)}));
-  ASSERT_EQ(records.size(), 4u);
-  for (size_t i = 0; i < records.size(); ++i) {
-    const RawRecord& r = records[i];
-    SCOPED_TRACE(Narrow(Names[i]));
-    EXPECT_EQ(r.code, static_cast<UINT>(HostProfileRead));
-    EXPECT_EQ(r.recordSize, WideRecord ? 56u : 32u) << "record size";
-    EXPECT_EQ(r.keySelector, 0x7FFFFF30u) << "key selector";
-    EXPECT_EQ(r.section, L"Brinkwatcher");
-    EXPECT_EQ(r.name, Names[i]);
-    EXPECT_EQ(r.valueType, 4u) << "value type";
-    EXPECT_NE(r.dataPointer, 0u) << "data buffer";
-    EXPECT_NE(r.sizeField, 0u) << "size pointer";
-    EXPECT_EQ(r.size, 4u) << "size preset";
-    EXPECT_EQ(r.last, 0u) << "last field";
-    EXPECT_EQ(r.data, c.presets[i]) << "data preset";
-  }
-  for (size_t i = 1; i < editor.calls().size(); ++i) {
-    EXPECT_TRUE(editor.calls()[i].toFrame) << "profile message " << i << " sent to the view";
+  // Every record complete (the recorder checks its fields by offset), at the frame, in order.
+  ASSERT_TRUE(ExpectSequence(editor.calls(), ReloadRows()));
+  for (size_t i = 0; i < 4; ++i) {
+    const sim::HostCall& read = editor.calls()[i + 1];
+    EXPECT_EQ(read.section, L"Brinkwatcher") << Utf8(Names[i]);
+    EXPECT_EQ(read.preset, c.presets[i]) << Utf8(Names[i]) << ": the data buffer's preset";
   }
 }
 
@@ -371,8 +297,7 @@ TEST_P(SettingsLoad, StoredValuesTakeEffect) {
   Reload();
   const uint32_t delay = c.delay != 0 ? c.delay : DefaultDelayFor(KeyboardSpeed());
 
-  EXPECT_EQ(records.size(), 4u);
-  EXPECT_TRUE(Writes().empty()) << "a reload writes nothing back";
+  EXPECT_TRUE(ExpectSequence(editor.calls(), ReloadRows(), "a reload reads, and writes nothing"));
   EXPECT_TRUE(SameStore(editor.profile(), before));
 
   EXPECT_EQ(KeptAbove(300), std::min(c.up, 100)) << "up as loaded";
@@ -384,23 +309,18 @@ TEST_P(SettingsLoad, StoredValuesTakeEffect) {
   ASSERT_TRUE(shown.found) << "the dialog did not show";
   EXPECT_EQ(shown.result, IDOK);
   EXPECT_EQ(shown.delay, delay);
-  EXPECT_EQ(shown.mouseCancelChecked, c.mouseCancel);
-  EXPECT_EQ(shown.upIndex, LimitToCombo(c.up));
-  EXPECT_EQ(shown.downIndex, LimitToCombo(c.down));
+  EXPECT_EQ(shown.mouseCancel, c.mouseCancel);
+  EXPECT_EQ(shown.up, LimitToCombo(c.up));
+  EXPECT_EQ(shown.down, LimitToCombo(c.down));
 
   // OK with nothing changed: the line counts come back through the lists, the delay only when it
   // is custom.
-  const std::vector<RawRecord> writes = Writes();
-  std::vector<std::pair<std::wstring, uint32_t>> expected = {
-      {UpName, static_cast<uint32_t>(LimitToCombo(c.up))},
-      {DownName, static_cast<uint32_t>(LimitToCombo(c.down))},
-      {MouseCancelName, c.mouseCancel ? 1u : 0u}};
-  if (c.custom) expected.push_back({DelayName, delay});
-  ASSERT_EQ(writes.size(), expected.size());
-  for (size_t i = 0; i < writes.size(); ++i) {
-    EXPECT_EQ(writes[i].name, expected[i].first) << "write " << i;
-    EXPECT_EQ(writes[i].data, expected[i].second) << "write " << i;
-  }
+  std::vector<testing_support::Row> writes = {
+      WriteOf(UpName, static_cast<uint32_t>(LimitToCombo(c.up))),
+      WriteOf(DownName, static_cast<uint32_t>(LimitToCombo(c.down))),
+      WriteOf(MouseCancelName, c.mouseCancel ? 1u : 0u)};
+  if (c.custom) writes.push_back(WriteOf(DelayName, delay));
+  EXPECT_TRUE(ExpectSequence(editor.calls(), writes));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stored, SettingsLoad, ::testing::ValuesIn(loadCases),
@@ -430,25 +350,14 @@ TEST_P(SettingsSaveRecords, OneCompleteWritePerValue) {
 
   const Shown shown = Dialog(IDOK);
   ASSERT_TRUE(shown.found) << "the dialog did not show";
-  std::vector<testing_support::Expected> sequence(c.writes.size(), Msg(HostProfileWrite));
-  EXPECT_TRUE(SameSequence(editor.calls(), sequence));
-  ASSERT_EQ(records.size(), c.writes.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    const RawRecord& r = records[i];
-    SCOPED_TRACE(Narrow(c.writes[i].first));
-    EXPECT_TRUE(editor.calls()[i].toFrame);
-    EXPECT_EQ(r.code, static_cast<UINT>(HostProfileWrite));
-    EXPECT_EQ(r.recordSize, WideRecord ? 56u : 32u) << "record size";
-    EXPECT_EQ(r.keySelector, 0x7FFFFF30u) << "key selector";
-    EXPECT_EQ(r.section, L"Brinkwatcher");
-    EXPECT_EQ(r.name, c.writes[i].first);
-    EXPECT_EQ(r.valueType, 4u) << "value type";
-    EXPECT_EQ(r.data, c.writes[i].second);
-    EXPECT_EQ(r.sizeField, 4u) << "the count itself, at the field's full width";
-    EXPECT_EQ(r.last, 0u) << "last field";
+  std::vector<testing_support::Row> writes;
+  for (const auto& [name, value] : c.writes) writes.push_back(WriteOf(name, value));
+  ASSERT_TRUE(ExpectSequence(editor.calls(), writes));
+  for (size_t i = 0; i < c.writes.size(); ++i) {
+    EXPECT_EQ(editor.calls()[i].section, L"Brinkwatcher") << Utf8(c.writes[i].first);
     uint32_t stored = 0;
     EXPECT_TRUE(StoredValue(editor, c.writes[i].first, stored));
-    EXPECT_EQ(stored, c.writes[i].second);
+    EXPECT_EQ(stored, c.writes[i].second) << Utf8(c.writes[i].first);
   }
 }
 
@@ -476,7 +385,7 @@ TEST_F(SettingsSave, CancelWritesNothing) {
   const Shown shown = Dialog(IDCANCEL);
   ASSERT_TRUE(shown.found);
   EXPECT_EQ(shown.result, IDCANCEL);
-  EXPECT_TRUE(records.empty());
+  EXPECT_TRUE(ExpectSequence(editor.calls(), {}));
   EXPECT_TRUE(SameStore(editor.profile(), before));
 }
 
@@ -541,14 +450,14 @@ TEST_P(SettingsRefusedRead, FieldKeepsItsValue) {
   const bool custom = (refused & Delay) == 0;
   const uint32_t delay = custom ? 400 : DefaultDelayFor(KeyboardSpeed());
 
-  EXPECT_EQ(records.size(), 4u);
+  EXPECT_TRUE(ExpectSequence(editor.calls(), ReloadRows()));
   EXPECT_EQ(KeptAbove(300), up);
   EXPECT_EQ(KeptBelow(300), down);
   const Shown shown = Dialog(IDOK);
   ASSERT_TRUE(shown.found) << "the dialog did not show";
-  EXPECT_EQ(shown.mouseCancelChecked, mouseCancel);
+  EXPECT_EQ(shown.mouseCancel, mouseCancel);
   EXPECT_EQ(shown.delay, delay);
-  EXPECT_EQ(Writes().size(), custom ? 4u : 3u) << "custom delay";
+  EXPECT_EQ(WriteCount(), custom ? 4u : 3u) << "custom delay";
 }
 
 INSTANTIATE_TEST_SUITE_P(Reads, SettingsRefusedRead, ::testing::ValuesIn(refusalCases),
@@ -631,7 +540,7 @@ using SettingsKeyboardSpeed = SettingsFixture;
 // Initialises the running dialog afresh, as at its opening, and reads the delay it then shows.
 UINT DelayShownAtInit(HWND dialog, HWND view) {
   SendMessageW(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(view));
-  const Shown shown = Read(dialog);
+  const testing_support::DialogShows shown = testing_support::ReadDialog(dialog);
   return shown.delayIsNumber ? shown.delay : 0;
 }
 
@@ -654,7 +563,8 @@ TEST_F(SettingsKeyboardSpeed, DefaultDelayForEverySpeed) {
           EXPECT_EQ(DelayShownAtInit(dialog, editor.view()), DefaultDelayFor(speed))
               << "loaded at the reload";
           testing_support::Press(dialog, IDC_RESTORE_DEFAULT);
-          EXPECT_EQ(Read(dialog).delay, DefaultDelayFor(speed)) << "restore-default button";
+          EXPECT_EQ(testing_support::ReadDialog(dialog).delay, DefaultDelayFor(speed))
+              << "restore-default button";
         }
         return IDCANCEL;
       },
@@ -740,7 +650,7 @@ TEST_F(SettingsProfileFile, SavedSettingsTakeEffectInTheNextEditor) {
   Reload();
   editor.profile().clear();
   ASSERT_TRUE(Dialog(IDOK).found);
-  ASSERT_EQ(Writes().size(), 4u);
+  ASSERT_EQ(WriteCount(), 4u);
   ASSERT_TRUE(editor.SaveProfileFile(path));
 
   // A fresh module, so that nothing carries over in memory: only the file does.

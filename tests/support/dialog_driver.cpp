@@ -1,6 +1,10 @@
 #include "tests/support/dialog_driver.h"
 
+#include <commctrl.h>
+
 #include <utility>
+
+#include "res/resource_ids.h"
 
 namespace testing_support {
 namespace {
@@ -71,6 +75,19 @@ LRESULT CALLBACK FocusRequests::Hook(int code, WPARAM wParam, LPARAM lParam) {
     focusRecorder->last_ = reinterpret_cast<HWND>(wParam);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DialogShows ReadDialog(HWND dialog) {
+  DialogShows shown;
+  shown.up = SendDlgItemMessageW(dialog, IDC_UP_LINES, CB_GETCURSEL, 0, 0);
+  shown.down = SendDlgItemMessageW(dialog, IDC_DOWN_LINES, CB_GETCURSEL, 0, 0);
+  shown.mouseCancel = IsDlgButtonChecked(dialog, IDC_MOUSE_CANCEL) == BST_CHECKED;
+  wchar_t text[64] = L"";
+  GetDlgItemTextW(dialog, IDC_DELAY, text, 64);
+  shown.delayText = text;
+  shown.delay = GetDlgItemInt(dialog, IDC_DELAY, &shown.delayIsNumber, FALSE);
+  shown.arrowsPosition = SendDlgItemMessageW(dialog, IDC_DELAY_SPIN, UDM_GETPOS32, 0, 0);
+  return shown;
 }
 
 INT_PTR DialogDriver::Run(HWND owner, std::vector<DialogStep> steps,

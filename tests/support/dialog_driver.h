@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -24,6 +25,19 @@ DialogStep Look(std::function<void(HWND dialog)> look);
 
 // Presses button `id` at once, as its click notifies the dialog.
 void Press(HWND dialog, int id);
+
+// What the properties dialog shows: the two line counts' selected items, the mouse-button box,
+// the delay field as text and as a number, and the arrows' own position.
+struct DialogShows {
+  LRESULT up = CB_ERR;
+  LRESULT down = CB_ERR;
+  bool mouseCancel = false;
+  std::wstring delayText;
+  UINT delay = 0;
+  BOOL delayIsNumber = FALSE;
+  LRESULT arrowsPosition = -2;
+};
+DialogShows ReadDialog(HWND dialog);
 
 // Records the window that each SetFocus call on this thread asks for, granted or not: whether the
 // system grants it also depends on which program holds the foreground, which other test programs

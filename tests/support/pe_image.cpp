@@ -5,6 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "tests/support/text.h"
+
 namespace testing_support {
 
 std::vector<Export> ReadExports(const PeImage& pe, uint32_t& functionCount) {
@@ -233,12 +235,6 @@ uint32_t Le32(const std::vector<unsigned char>& bytes, size_t at) {
   uint32_t value;
   std::memcpy(&value, bytes.data() + at, sizeof value);
   return value;
-}
-
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
 }
 
 // The RVA a VA of the image stands for; ~0 for a VA outside it.

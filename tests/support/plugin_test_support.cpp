@@ -24,61 +24,6 @@ std::wstring FreshPluginCopy() {
   return copy;
 }
 
-namespace {
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text; ++text) out.push_back(static_cast<char>(*text));
-  return out;
-}
-
-bool HasPoint(UINT code) {
-  return code == HostGetCaretPos || code == HostGetPageSize || code == HostGetScrollPos ||
-         code == HostSetCaretPos || code == HostSetScrollPos;
-}
-
-ViewPoint PointOf(const sim::HostCall& call) {
-  return call.code == HostSetCaretPos || call.code == HostSetScrollPos ? call.in : call.out;
-}
-}  // namespace
-
-std::string Describe(const std::vector<sim::HostCall>& calls) {
-  std::ostringstream out;
-  for (const auto& call : calls) {
-    out << "  " << Narrow(sim::HostMessageName(call.code));
-    if (HasPoint(call.code)) out << " (" << PointOf(call).x << ", " << PointOf(call).y << ")";
-    if (call.code == HostGetInfo) out << " wParam " << call.wParam;
-    if (!call.valueName.empty()) out << " " << Narrow(call.valueName.c_str()) << "=" << call.value;
-    out << "\n";
-  }
-  return out.str();
-}
-
-std::string Describe(const std::vector<Expected>& expected) {
-  std::ostringstream out;
-  for (const auto& e : expected) {
-    out << "  " << Narrow(sim::HostMessageName(e.code));
-    if (e.checkPoint) out << " (" << e.x << ", " << e.y << ")";
-    out << "\n";
-  }
-  return out.str();
-}
-
-::testing::AssertionResult SameSequence(const std::vector<sim::HostCall>& calls,
-                                        const std::vector<Expected>& expected) {
-  bool same = calls.size() == expected.size();
-  for (size_t i = 0; same && i < calls.size(); ++i) {
-    same = calls[i].code == expected[i].code;
-    if (same && expected[i].checkPoint) {
-      const ViewPoint p = PointOf(calls[i]);
-      same = p.x == expected[i].x && p.y == expected[i].y;
-    }
-  }
-  if (same) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "expected " << expected.size() << " messages:\n"
-                                       << Describe(expected) << "received " << calls.size() << ":\n"
-                                       << Describe(calls);
-}
-
 void StoreSettings(sim::Editor& editor, int32_t up, int32_t down, bool mouseCancel,
                    uint32_t redrawDelay) {
   auto& store = editor.profile();

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the tests: where the built DLL is, message-sequence tables, real mouse
-// buttons, and the calling-convention probe.
+// Helpers shared by the tests: where the built DLL is, the settings in the editor's profile, real
+// mouse buttons, and the calling-convention probe; the message rows come with it (host_rows.h).
 
 #include <windows.h>
 
@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "sim/sim_editor.h"
+#include "tests/support/host_rows.h"
+#include "tests/support/text.h"
 
 namespace testing_support {
 
@@ -20,28 +22,6 @@ std::wstring PluginPath();
 // A private copy of the DLL under a new file name: LoadLibraryW then maps a separate module
 // with its own fresh process-wide state, as if the editor had just started.
 std::wstring FreshPluginCopy();
-
-// One expected host message: its code, and for points the y (and x) sent or answered.
-struct Expected {
-  UINT code;
-  int32_t y = 0;  // in for SetScrollPos/SetCaretPos, out for the queries; ignored for others
-  int32_t x = 0;
-  bool checkPoint = false;
-};
-inline Expected Msg(UINT code) {
-  return {code, 0, 0, false};
-}
-inline Expected Msg(UINT code, int32_t x, int32_t y) {
-  return {code, y, x, true};
-}
-
-// Renders recorded calls, one per line, for failure messages.
-std::string Describe(const std::vector<sim::HostCall>& calls);
-std::string Describe(const std::vector<Expected>& expected);
-
-// Compares the recorded sequence with the table; prints both when they differ.
-::testing::AssertionResult SameSequence(const std::vector<sim::HostCall>& calls,
-                                        const std::vector<Expected>& expected);
 
 // Stores the four settings in the editor's profile the way the editor's store would hold them.
 void StoreSettings(sim::Editor& editor, int32_t up, int32_t down, bool mouseCancel,
