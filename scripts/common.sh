@@ -43,3 +43,18 @@ install_and_build() {
     }
   done
 }
+
+# build_once CMAKE-ARGUMENTS...: install_and_build, but not again when the calling script runs
+# itself again in a display (run_in_display).
+build_once() {
+  [ -z "${BRINKWATCHER_BUILT:-}" ] || return 0
+  install_and_build "$@"
+  export BRINKWATCHER_BUILT=1
+}
+
+# run_in_display ARGUMENTS...: without a display, runs the calling script again with these
+# arguments in a virtual one, so that its body stays plain bash; with a display, returns.
+run_in_display() {
+  [ -z "${DISPLAY:-}" ] || return 0
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+}

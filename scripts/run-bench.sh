@@ -3,15 +3,8 @@
 # simulated editor with each DLL: host messages, heap allocations by the plug-in, and time against
 # the bare host calls. Extra arguments go to the benchmark (--iterations N).
 source "$(dirname "$0")/common.sh"
-# Built once, also when the script runs itself again below.
-if [ -z "${BRINKWATCHER_BUILT:-}" ]; then
-  install_and_build -DBRINKWATCHER_TESTS=OFF
-  export BRINKWATCHER_BUILT=1
-fi
-# The benchmark needs a display: the whole script runs in a virtual one if there is none.
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
+build_once -DBRINKWATCHER_TESTS=OFF
+run_in_display "$@"
 set -o pipefail
 source "$ROOT/scripts/run-summary.sh"
 BITS32=$(bits32_mode)

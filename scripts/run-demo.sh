@@ -5,16 +5,9 @@
 # button), the 64-bit one must draw the same; then the properties dialog is photographed.
 # Extra arguments go to the simulated editor (--profile FILE).
 source "$(dirname "$0")/common.sh"
-# Built once, also when the script runs itself again below.
-if [ -z "${BRINKWATCHER_BUILT:-}" ]; then
-  install_and_build -DBRINKWATCHER_TESTS=OFF
-  export BRINKWATCHER_BUILT=1
-fi
+build_once -DBRINKWATCHER_TESTS=OFF
 [ "$(bits32_mode)" != unavailable ] || { echo "the 32-bit session cannot run here" >&2; exit 1; }
-# The sessions need a display: the whole script runs in a virtual one if there is none.
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
+run_in_display "$@"
 set -o pipefail
 source "$ROOT/scripts/run-summary.sh"
 mkdir -p "$ROOT/docs"

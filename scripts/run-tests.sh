@@ -15,15 +15,8 @@ if [ "${1:-}" = --arch ]; then
   esac
   shift 2
 fi
-# Built once, also when the script runs itself again below.
-if [ -z "${BRINKWATCHER_BUILT:-}" ]; then
-  install_and_build -DBRINKWATCHER_TESTS=ON
-  export BRINKWATCHER_BUILT=1
-fi
-# The tests need a display: the whole script runs in a virtual one if there is none.
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "${arguments[@]}"
-fi
+build_once -DBRINKWATCHER_TESTS=ON
+run_in_display "${arguments[@]}"
 set -o pipefail
 source "$ROOT/scripts/run-summary.sh"
 BITS32=$(bits32_mode)
